@@ -1,0 +1,112 @@
+#include "engine/image_loader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace basrt {
+
+namespace {
+
+LoadResult malformed(const std::string& why) { return {LoadStatus::kMalformed, why}; }
+
+std::string at(std::int64_t pos) { return "at offset " + std::to_string(pos); }
+
+std::int32_t read_i32(const std::uint8_t* p) {
+  std::int32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+}  // namespace
+
+LoadResult extract_appended_image(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& image) {
+  if (file.size() < 4) return malformed("the file is too short to end with an image length");
+  const std::int64_t size = static_cast<std::int64_t>(file.size());
+  const std::int32_t n = read_i32(file.data() + size - 4);
+  if (n == 0) return {LoadStatus::kNoImage, {}};
+  if (n < 0) return malformed("the image length at the end of the file is negative (" + std::to_string(n) + ")");
+  if (n > size - 4)
+    return malformed("the image length at the end of the file (" + std::to_string(n) +
+                     " bytes) is larger than the file");
+  image.assign(file.end() - 4 - n, file.end() - 4);
+  return {};
+}
+
+LoadResult read_appended_image(const std::string& path, std::vector<std::uint8_t>& image) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return malformed("cannot open " + path);
+  in.seekg(0, std::ios::end);
+  const std::int64_t size = in.tellg();
+  if (size < 4) return malformed("the file is too short to end with an image length");
+  std::uint8_t trailer[4];
+  in.seekg(size - 4);
+  in.read(reinterpret_cast<char*>(trailer), 4);
+  const std::int32_t n = read_i32(trailer);
+  if (n == 0) return {LoadStatus::kNoImage, {}};
+  if (n < 0) return malformed("the image length at the end of the file is negative (" + std::to_string(n) + ")");
+  if (n > size - 4)
+    return malformed("the image length at the end of the file (" + std::to_string(n) +
+                     " bytes) is larger than the file");
+  image.resize(static_cast<std::size_t>(n));
+  in.seekg(size - 4 - n);
+  in.read(reinterpret_cast<char*>(image.data()), n);
+  if (!in) return malformed("cannot read the image from " + path);
+  return {};
+}
+
+LoadResult load_image(Interp& ip, const std::uint8_t* image, std::int64_t size) {
+  ip.image.assign(image, size);
+  ip.cs = ip.image.stream();
+  const std::uint8_t* p = ip.image.bytes.data();
+  std::int64_t pos = 0;
+
+  auto fits = [&](std::int64_t n) { return pos + n <= size; };
+  auto tag = [&]() -> int { return pos < size ? p[pos++] : -1; };
+
+  int t = tag();
+  // Procedure blocks: the length counts its own four bytes and the body.
+  while (t == 10) {
+    const std::int64_t block = pos - 1;
+    if (!fits(4)) return malformed("procedure block " + at(block) + " runs past the end of the image");
+    std::int32_t len = read_i32(p + pos);
+    if (len < 4)
+      return malformed("procedure block " + at(block) + " has length " + std::to_string(len) +
+                       ", less than its own four bytes");
+    pos += len;
+    if (pos > size) return malformed("procedure block " + at(block) + " runs past the end of the image");
+    t = tag();
+  }
+  // Resource blocks: the length counts the payload only.
+  ip.resource_count = 0;
+  ip.resource_table.fill(0);
+  while (t == 18) {
+    const std::int64_t block = pos - 1;
+    if (ip.resource_count == kResourceSlots)
+      return malformed("the image holds more than 201 resource blocks (block " + at(block) + ")");
+    if (!fits(4)) return malformed("resource block " + at(block) + " runs past the end of the image");
+    ip.resource_table[static_cast<std::size_t>(ip.resource_count++)] = static_cast<std::int32_t>(pos);
+    std::int32_t len = read_i32(p + pos);
+    if (len < 0) return malformed("resource block " + at(block) + " has a negative length");
+    pos += 4 + static_cast<std::int64_t>(len);
+    if (pos > size) return malformed("resource block " + at(block) + " runs past the end of the image");
+    t = tag();
+  }
+  // The data pool, whatever its tag: its length counts its own four bytes.
+  if (t < 0) return malformed("the image ends before its data pool");
+  const std::int64_t pool = pos - 1;
+  if (!fits(4)) return malformed("the data pool " + at(pool) + " runs past the end of the image");
+  std::int32_t len = read_i32(p + pos);
+  if (len < 4)
+    return malformed("the data pool " + at(pool) + " has length " + std::to_string(len) +
+                     ", less than its own four bytes");
+  pos += 4;
+  ip.data_start = static_cast<std::int32_t>(pos);
+  ip.data_pointer = ip.data_start;
+  pos += len - 4;
+  if (pos > size) return malformed("the data pool " + at(pool) + " runs past the end of the image");
+  ip.cs.seek(pos);
+  return {};
+}
+
+}  // namespace basrt

@@ -1,0 +1,35 @@
+#pragma once
+// Finding and loading the image: the trailer at the end of a file gives the
+// image's length; the loader walks its sections once.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "interp/interpreter.h"
+
+namespace basrt {
+
+enum class LoadStatus {
+  kOk,
+  kNoImage,    // the trailer is 0: nothing to run
+  kMalformed,  // refused; the message says why
+};
+
+struct LoadResult {
+  LoadStatus status = LoadStatus::kOk;
+  std::string message;
+};
+
+// Reads the image that ends `path` (the last four bytes give its length).
+LoadResult read_appended_image(const std::string& path, std::vector<std::uint8_t>& image);
+// The same on bytes already in memory.
+LoadResult extract_appended_image(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& image);
+
+// Loads an image into the interpreter: the procedure blocks, the resource
+// table, the data pool; leaves the code stream at the first statement of the
+// main code. Sections that run past the image's end, negative lengths and
+// more than 201 resource blocks are refused.
+LoadResult load_image(Interp& ip, const std::uint8_t* image, std::int64_t size);
+
+}  // namespace basrt

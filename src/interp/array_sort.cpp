@@ -1,0 +1,176 @@
+// The array sort statement: an in-place quicksort of a run of one array
+// store, with the first element as pivot and a moving hole.
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+#include <vector>
+
+#include "eval/convert.h"
+#include "interp/variables.h"
+
+namespace basrt {
+
+namespace {
+
+// Element access by store position (byte offset or list entry); positions
+// outside the store read as zero or empty and are not written.
+template <class T>
+struct NumericRun {
+  ByteStore& store;
+  using Value = T;
+  T take(std::int64_t p) const { return p >= 0 ? store.get<T>(static_cast<std::size_t>(p)) : T{}; }
+  T at(std::int64_t p) const { return take(p); }
+  void put(std::int64_t p, T v) {
+    if (p >= 0) store.put<T>(static_cast<std::size_t>(p), v);
+  }
+  static bool less(T a, T b) { return a < b; }
+};
+
+template <class List, class Get>
+struct TextRun {
+  List& list;
+  Get text;  // the sortable text of an entry
+  using Value = Str;
+  bool has(std::int64_t p) const { return p >= 0 && p < static_cast<std::int64_t>(list.size()); }
+  Str take(std::int64_t p) const { return has(p) ? std::move(text(list[static_cast<std::size_t>(p)])) : Str(); }
+  const Str& at(std::int64_t p) const {
+    static const Str empty;
+    return has(p) ? text(list[static_cast<std::size_t>(p)]) : empty;
+  }
+  void put(std::int64_t p, Str&& v) {
+    if (has(p)) text(list[static_cast<std::size_t>(p)]) = std::move(v);
+  }
+  static bool less(const Str& a, const Str& b) { return a < b; }
+};
+
+// Sorts positions lo..hi (step w). Recurses on the shorter side and loops on
+// the longer, so that a run already in order cannot exhaust the stack.
+template <class Run>
+void quicksort(Run& run, std::int64_t lo, std::int64_t hi, std::int64_t w, bool descending) {
+  using V = typename Run::Value;
+  auto keep_right = [&](const auto& e, const V& pivot) {  // scan down continues
+    return descending ? !Run::less(pivot, e) : !Run::less(e, pivot);
+  };
+  auto keep_left = [&](const auto& e, const V& pivot) {  // scan up continues
+    return descending ? Run::less(pivot, e) : Run::less(e, pivot);
+  };
+  while (lo < hi) {
+    V pivot = run.take(lo);
+    std::int64_t i = lo, j = hi, k;
+    for (;;) {
+      while (keep_right(run.at(j), pivot)) {
+        j -= w;
+        if (j <= i) break;
+      }
+      if (i >= j) {
+        k = i;
+        break;
+      }
+      run.put(i, run.take(j));
+      i += w;
+      while (keep_left(run.at(i), pivot)) {
+        i += w;
+        if (i >= j) break;
+      }
+      if (i >= j) {
+        k = j;
+        break;
+      }
+      run.put(j, run.take(i));
+    }
+    run.put(k, std::move(pivot));
+    if (k - lo < hi - k) {
+      quicksort(run, lo, k - w, w, descending);
+      lo = k + w;
+    } else {
+      quicksort(run, k + w, hi, w, descending);
+      hi = k - w;
+    }
+  }
+}
+
+// The quicksort above fixes where equal elements end up. Where equal elements
+// cannot be told apart (integers, texts, floats without NaN or -0) any sort
+// gives the same result, and an O(n log n) one is used instead: the quicksort
+// takes quadratic time on runs that are already in order.
+template <class V>
+void sort_values(std::vector<V>& v, bool descending) {
+  if (descending) std::sort(v.begin(), v.end(), [](const V& a, const V& b) { return b < a; });
+  else std::sort(v.begin(), v.end());
+}
+
+template <class T>
+void sort_numeric(Interp& ip, int t, std::int64_t lo, std::int64_t hi, bool descending) {
+  ByteStore& store = ip.array_num[static_cast<std::size_t>(t - 1)];
+  const std::int64_t w = sizeof(T);
+  bool fast = lo >= 0 && lo <= hi && store.has(static_cast<std::size_t>(hi), sizeof(T));
+  std::vector<T> values;
+  if (fast) {
+    values.reserve(static_cast<std::size_t>((hi - lo) / w + 1));
+    for (std::int64_t p = lo; p <= hi; p += w) {
+      T v = store.get<T>(static_cast<std::size_t>(p));
+      if constexpr (std::is_floating_point_v<T>) {
+        if (std::isnan(v) || (v == 0 && std::signbit(v))) fast = false;
+      }
+      values.push_back(v);
+    }
+  }
+  if (!fast) {
+    NumericRun<T> run{store};
+    quicksort(run, lo, hi, w, descending);
+    return;
+  }
+  sort_values(values, descending);
+  std::size_t i = 0;
+  for (std::int64_t p = lo; p <= hi; p += w) store.put<T>(static_cast<std::size_t>(p), values[i++]);
+}
+
+template <class List, class Get>
+void sort_texts(List& list, Get get, std::int64_t lo, std::int64_t hi, bool descending) {
+  if (lo >= 0 && lo <= hi && hi < static_cast<std::int64_t>(list.size())) {
+    std::vector<Str> values;
+    values.reserve(static_cast<std::size_t>(hi - lo + 1));
+    for (std::int64_t p = lo; p <= hi; ++p) values.push_back(std::move(get(list[static_cast<std::size_t>(p)])));
+    sort_values(values, descending);
+    std::size_t i = 0;
+    for (std::int64_t p = lo; p <= hi; ++p) get(list[static_cast<std::size_t>(p)]) = std::move(values[i++]);
+    return;
+  }
+  TextRun<List, Get> run{list, get};
+  quicksort(run, lo, hi, 1, descending);
+}
+
+}  // namespace
+
+// Sub-code 64: first element (type, array, subscripts), last element (type,
+// array, subscripts), direction.
+Flow stmt_sort(Interp& ip) {
+  int t1 = ip.cs.u8();
+  std::int64_t a1 = ip.cs.i16();
+  ElementRef first = locate_element(ip, t1 <= kFixed ? t1 : kFixed, a1);
+  int t2 = ip.cs.u8();
+  std::int64_t a2 = ip.cs.i16();
+  ElementRef last = locate_element(ip, t2 <= kFixed ? t2 : kFixed, a2);
+  bool descending = static_cast<std::uint8_t>(trunc32(eval_number(ip))) != 0;
+  std::int64_t lo = first.position, hi = last.position;
+  switch (t2) {
+    case kString:
+      sort_texts(ip.array_strings, [](Str& s) -> Str& { return s; }, lo, hi, descending);
+      break;
+    case kFixed:
+      sort_texts(ip.array_fixed, [](FixedString& s) -> Str& { return s.text; }, lo, hi, descending);
+      break;
+    case kU8: sort_numeric<std::uint8_t>(ip, t2, lo, hi, descending); break;
+    case kI16: sort_numeric<std::int16_t>(ip, t2, lo, hi, descending); break;
+    case kI32:
+    case kI32b: sort_numeric<std::int32_t>(ip, t2, lo, hi, descending); break;
+    case kU16: sort_numeric<std::uint16_t>(ip, t2, lo, hi, descending); break;
+    case kSingle: sort_numeric<float>(ip, t2, lo, hi, descending); break;
+    case kDouble: sort_numeric<double>(ip, t2, lo, hi, descending); break;
+    default: break;
+  }
+  return Flow::kNext;
+}
+
+}  // namespace basrt

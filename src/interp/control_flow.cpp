@@ -1,0 +1,182 @@
+// Control flow: jumps, counted loops, local subroutines and selections. The
+// compiler resolved every target to an offset counted from the byte after
+// the offset field; these statements evaluate conditions, move the position
+// and keep three small stacks.
+
+#include <string>
+
+#include "eval/convert.h"
+#include "interp/variables.h"
+
+namespace basrt {
+
+namespace {
+
+void jump(Interp& ip, std::int32_t offset) { ip.cs.seek(ip.cs.pc + offset); }
+
+ScalarStores loop_scope(Interp& ip, std::uint8_t scope) {
+  return scope == 1 ? global_stores(ip) : local_stores(ip);
+}
+
+}  // namespace
+
+// Sub-code 5.
+Flow stmt_jump(Interp& ip) {
+  jump(ip, ip.cs.i32());
+  return Flow::kNext;
+}
+
+// Sub-code 4: only exactly 0 takes the jump.
+Flow stmt_jump_if_false(Interp& ip) {
+  evaluate(ip);
+  double v = ip.rnum;
+  std::int32_t offset = ip.cs.i32();
+  if (v == 0) jump(ip, offset);
+  return Flow::kNext;
+}
+
+// Sub-code 7: scope, type, index, start, limit, step, offset past the loop.
+Flow stmt_for(Interp& ip) {
+  const std::size_t at = ip.loop_top;
+  if (ip.loop_stack.size() <= at) ip.loop_stack.resize(at + 1);
+  ip.loop_top = at + 1;
+  ip.loop_stack[at] = LoopEntry{};
+  ip.loop_stack[at].scope = ip.cs.u8();
+  int t = ip.cs.u8();
+  std::int16_t index = ip.cs.i16();
+  double start = eval_number(ip);
+  ip.loop_stack[at].type = static_cast<std::uint8_t>(t);
+  ip.loop_stack[at].index = index;
+  if (is_numeric_type(t)) {
+    ScalarStores st = loop_scope(ip, ip.loop_stack[at].scope);
+    if (st) store_numeric(st.num[t - 1], t, std::int64_t{index} * kWidth[t], start);
+    else convert_numeric(t, start);
+  }
+  double limit = eval_number(ip);
+  ip.loop_stack[at].limit = limit;
+  double step = eval_number(ip);
+  ip.loop_stack[at].step = step;
+  std::int32_t offset = ip.cs.i32();
+  if ((step < 0 && start < limit) || (step > 0 && start > limit)) {
+    jump(ip, offset);
+    if (ip.loop_top > 0) --ip.loop_top;
+  }
+  return Flow::kNext;
+}
+
+// Sub-code 8: steps the control variable in its own type and loops back
+// while it has not passed the limit.
+Flow stmt_next(Interp& ip) {
+  std::int32_t offset = ip.cs.i32();
+  if (ip.loop_top == 0) return Flow::kNext;
+  const LoopEntry e = ip.loop_stack[--ip.loop_top];
+  double v = 0;
+  if (is_numeric_type(e.type)) {
+    ScalarStores st = loop_scope(ip, e.scope);
+    ByteStore* store = st ? &st.num[e.type - 1] : nullptr;
+    std::int64_t at = std::int64_t{e.index} * kWidth[e.type];
+    double old = store ? load_numeric(*store, e.type, at) : 0.0;
+    if (e.type == kSingle) {
+      v = static_cast<float>(old + e.step);
+    } else if (e.type == kDouble) {
+      v = old + e.step;
+    } else {
+      std::int64_t sum = static_cast<std::int64_t>(old) + trunc32(e.step);
+      switch (e.type) {
+        case kU8: v = static_cast<std::uint8_t>(sum); break;
+        case kI16: v = static_cast<std::int16_t>(sum); break;
+        case kU16: v = static_cast<std::uint16_t>(sum); break;
+        default: v = static_cast<std::int32_t>(static_cast<std::uint32_t>(sum)); break;
+      }
+    }
+    if (store) store_numeric(*store, e.type, at, v);
+  }
+  if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) {
+    ++ip.loop_top;
+    jump(ip, offset);
+  }
+  return Flow::kNext;
+}
+
+// Sub-code 16.
+Flow stmt_leave_loop(Interp& ip) {
+  jump(ip, ip.cs.i32());
+  if (ip.loop_top > 0) --ip.loop_top;
+  return Flow::kNext;
+}
+
+// Sub-code 17. The stack holds 101 return positions.
+Flow stmt_gosub(Interp& ip) {
+  std::int32_t offset = ip.cs.i32();
+  if (ip.sub_depth >= kSubroutineDepth)
+    throw_error("Local subroutines nested more than 101 deep");
+  ip.sub_stack[static_cast<std::size_t>(ip.sub_depth++)] = static_cast<std::int32_t>(ip.cs.pc);
+  jump(ip, offset);
+  return Flow::kNext;
+}
+
+// Sub-code 18. At depth 0 the position becomes entry 0: the return position
+// of the latest call made at depth 0 (0 before any call).
+Flow stmt_return_sub(Interp& ip) {
+  if (ip.sub_depth > 0) --ip.sub_depth;
+  ip.cs.seek(ip.sub_stack[static_cast<std::size_t>(ip.sub_depth)]);
+  return Flow::kNext;
+}
+
+// Sub-code 21: level, selector.
+Flow stmt_select(Interp& ip) {
+  int level = ip.cs.u8();
+  if (level >= kSelectionLevels) throw_error("Selections nested deeper than 11 levels (level " + std::to_string(level) + ")");
+  ip.select_level = static_cast<std::uint8_t>(level);
+  std::uint8_t kind = evaluate(ip);
+  ip.select_kind[static_cast<std::size_t>(level)] = kind;
+  if (kind == 1) ip.select_str[static_cast<std::size_t>(level)] = std::move(ip.rstr);
+  else ip.select_num[static_cast<std::size_t>(level)] = ip.rnum;
+  return Flow::kNext;
+}
+
+// Sub-code 22: expression count, case items, offset to the next case. Items
+// after a match are still evaluated, for their operands and side effects.
+Flow stmt_case(Interp& ip) {
+  int n = ip.cs.u8();
+  const std::size_t level = ip.select_level;
+  const bool text = ip.select_kind[level] == 1;
+  bool found = false;
+  Str first;
+  for (int i = 1; i <= n;) {
+    int k = ip.cs.u8();
+    evaluate(ip);
+    ++i;
+    double a = ip.rnum;
+    first = std::move(ip.rstr);
+    if (k == 2) {
+      if (!found) found = text ? first == ip.select_str[level] : a == ip.select_num[level];
+    } else if (k == 19) {
+      if (!found && a != 0) found = true;
+    } else {
+      ip.cs.u8();
+      evaluate(ip);
+      ++i;
+      if (!found) {
+        if (text) {
+          const Str& sel = ip.select_str[level];
+          found = !(sel < first) && !(ip.rstr < sel);
+        } else {
+          double sel = ip.select_num[level];
+          found = a <= sel && sel <= ip.rnum;
+        }
+      }
+    }
+  }
+  std::int32_t offset = ip.cs.i32();
+  if (!found) jump(ip, offset);
+  return Flow::kNext;
+}
+
+// Sub-code 23.
+Flow stmt_end_select(Interp& ip) {
+  if (ip.select_level > 0) --ip.select_level;
+  return Flow::kNext;
+}
+
+}  // namespace basrt

@@ -1,0 +1,47 @@
+#include "interp/interpreter.h"
+
+#include <pthread.h>
+
+#include "engine/errors.h"
+#include "eval/evaluator.h"
+
+namespace basrt {
+
+namespace {
+
+// Room kept free below the limit for the library code a statement calls.
+constexpr std::size_t kStackReserve = 2 * 1024 * 1024;  // more than the kernel's stack guard gap
+
+const char* compute_stack_limit() {
+  pthread_attr_t attr;
+  if (pthread_getattr_np(pthread_self(), &attr) != 0) return nullptr;
+  void* base = nullptr;
+  std::size_t size = 0;
+  const char* limit = nullptr;
+  if (pthread_attr_getstack(&attr, &base, &size) == 0 && size > 2 * kStackReserve)
+    limit = static_cast<const char*>(base) + kStackReserve;
+  pthread_attr_destroy(&attr);
+  return limit;
+}
+
+}  // namespace
+
+Interp::Interp() {
+  // The first call levels have their parameter slots from the start.
+  param_num.assign(50, 0.0);
+  param_str.resize(50);
+  param_desc.resize(50);
+  stack_limit = compute_stack_limit();
+}
+
+Interp::~Interp() = default;
+
+void check_stack(const Interp& ip) {
+  const char* here = static_cast<const char*>(__builtin_frame_address(0));
+  if (ip.stack_limit && here < ip.stack_limit) [[unlikely]]
+    throw_error("Out of stack space: procedure calls are nested too deeply");
+}
+
+void EvalFrame::overflow() { throw_error("Expression too complex: more than 8 values on an evaluation stack"); }
+
+}  // namespace basrt

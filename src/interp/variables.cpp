@@ -1,0 +1,284 @@
+// Scalar variables: declarations, assignments and the store and read
+// conversions of every type code.
+
+#include "interp/variables.h"
+
+#include <cmath>
+
+#include "eval/convert.h"
+#include "eval/number_text.h"
+#include "objects/object_hooks.h"
+
+namespace basrt {
+
+ScalarStores global_stores(Interp& ip) {
+  return ScalarStores{ip.global_num.data(), &ip.global_strings, &ip.global_fixed};
+}
+
+ScalarStores local_stores(Interp& ip) {
+  std::int64_t level = ip.call_level;
+  if (level < 1 || level > static_cast<std::int64_t>(ip.frames.size())) return {};
+  LocalFrame& fr = ip.frames[static_cast<std::size_t>(level - 1)];
+  return ScalarStores{fr.num.data(), &fr.strings, &fr.fixed};
+}
+
+// ---- conversions ----
+
+double convert_numeric(int t, double v) {
+  switch (t) {
+    case kU8: return static_cast<std::uint8_t>(trunc32(v));
+    case kI16: return static_cast<std::int16_t>(trunc32(v));
+    case kI32:
+    case kI32b: return trunc32(v);
+    case kU16: return static_cast<std::uint16_t>(trunc32(v));
+    case kSingle: return static_cast<float>(v);
+    default: return v;
+  }
+}
+
+void store_numeric(ByteStore& store, int t, std::int64_t offset, double v) {
+  switch (t) {
+    case kU8: {
+      auto x = static_cast<std::uint8_t>(trunc32(v));
+      if (offset >= 0) store.put(static_cast<std::size_t>(offset), x);
+      break;
+    }
+    case kI16:
+    case kU16: {
+      auto x = static_cast<std::uint16_t>(trunc32(v));
+      if (offset >= 0) store.put(static_cast<std::size_t>(offset), x);
+      break;
+    }
+    case kI32:
+    case kI32b: {
+      std::int32_t x = trunc32(v);
+      if (offset >= 0) store.put(static_cast<std::size_t>(offset), x);
+      break;
+    }
+    case kSingle:
+      if (offset >= 0) store.put(static_cast<std::size_t>(offset), static_cast<float>(v));
+      break;
+    case kDouble:
+      if (offset >= 0) store.put(static_cast<std::size_t>(offset), v);
+      break;
+    default: break;
+  }
+}
+
+double load_numeric(const ByteStore& store, int t, std::int64_t offset) {
+  if (offset < 0) return 0;
+  auto o = static_cast<std::size_t>(offset);
+  switch (t) {
+    case kU8: return store.get<std::uint8_t>(o);
+    case kI16: return store.get<std::int16_t>(o);
+    case kI32:
+    case kI32b: return store.get<std::int32_t>(o);
+    case kU16: return store.get<std::uint16_t>(o);
+    case kSingle: return store.get<float>(o);
+    case kDouble: return store.get<double>(o);
+    default: return 0;
+  }
+}
+
+void assign_fixed(FixedString& fs, std::string_view v) {
+  std::size_t max = fs.length > 0 ? static_cast<std::size_t>(fs.length) : 0;
+  fs.text.assign(v.data(), v.size() < max ? v.size() : max);
+}
+
+void read_fixed(const FixedString& fs, Str& out) {
+  out = fs.text;
+  if (fs.length > 0 && static_cast<std::size_t>(fs.length) > out.size())
+    out.append(static_cast<std::size_t>(fs.length) - out.size(), ' ');
+}
+
+void assign_variant(Variant& v, std::uint8_t kind, double num, std::string_view str) {
+  if (kind == 1) {
+    v.text.assign(str.data(), str.size());
+    v.kind = Variant::kText;
+    return;
+  }
+  if (is_integral(num)) {
+    std::int32_t i = trunc32(num);
+    v.integer = i;
+    v.kind = Variant::kInteger;
+    v.text.clear();
+  } else {
+    v.real = num;
+    v.kind = Variant::kReal;
+    v.text.clear();
+  }
+}
+
+void variant_text(const Interp& ip, const Variant& v, Str& out) {
+  switch (v.kind) {
+    case Variant::kText: out = v.text; break;
+    case Variant::kReal: format_shortest(static_cast<double>(v.real), ip.decimal_separator, out); break;
+    default: format_int(v.integer, out); break;
+  }
+}
+
+void push_variant(Interp& ip, EvalFrame& f, const Variant& v) {
+  if (v.kind == Variant::kText) {
+    if (f.kind == 1) f.push_str(std::string_view(v.text));
+    else f.push_num(parse_lenient(v.text, ip.decimal_separator));
+    return;
+  }
+  if (f.kind == 1 && f.s > 0) {
+    Str& slot = f.next_str();
+    variant_text(ip, v, slot);
+    f.commit_str();
+    return;
+  }
+  f.push_num(v.kind == Variant::kReal ? static_cast<double>(v.real) : v.integer);
+}
+
+Variant* variant_at(Interp& ip, std::int64_t index) {
+  if (index < 0 || index >= static_cast<std::int64_t>(ip.variants.size())) return nullptr;
+  return ip.variants[static_cast<std::size_t>(index)];
+}
+
+void ensure_variants(Interp& ip, std::int64_t count) {
+  while (static_cast<std::int64_t>(ip.variants.size()) < count) {
+    ip.variant_pool.emplace_back();
+    ip.variants.push_back(&ip.variant_pool.back());
+  }
+}
+
+// ---- scalars ----
+
+void assign_scalar(Interp& ip, const ScalarStores& st, int t, std::int64_t index, std::uint8_t kind) {
+  if (t == kVariant) {
+    if (Variant* v = variant_at(ip, index)) assign_variant(*v, kind, ip.rnum, ip.rstr);
+    else if (kind == 0 && is_integral(ip.rnum)) trunc32(ip.rnum);  // the conversion still applies
+    return;
+  }
+  if (!st) {
+    if (is_numeric_type(t)) convert_numeric(t, ip.rnum);
+    return;
+  }
+  if (is_numeric_type(t)) {
+    store_numeric(st.num[t - 1], t, index * kWidth[t], ip.rnum);
+  } else if (t == kString) {
+    if (index >= 0 && index < static_cast<std::int64_t>(st.strings->size()))
+      (*st.strings)[static_cast<std::size_t>(index)] = std::move(ip.rstr);
+  } else if (t == kFixed) {
+    if (index >= 0 && index < static_cast<std::int64_t>(st.fixed->size()))
+      assign_fixed((*st.fixed)[static_cast<std::size_t>(index)], ip.rstr);
+  }
+}
+
+void push_scalar(Interp& ip, EvalFrame& f, const ScalarStores& st, int t, std::int64_t index) {
+  if (t == kVariant) {
+    if (Variant* v = variant_at(ip, index)) push_variant(ip, f, *v);
+    else f.push_num(0);
+    return;
+  }
+  if (is_numeric_type(t)) {
+    f.push_num(st ? load_numeric(st.num[t - 1], t, index * kWidth[t]) : 0.0);
+  } else if (t == kString) {
+    if (st && index >= 0 && index < static_cast<std::int64_t>(st.strings->size()))
+      f.push_str(std::string_view((*st.strings)[static_cast<std::size_t>(index)]));
+    else
+      f.push_str(std::string_view());
+  } else if (t == kFixed) {
+    Str& slot = f.next_str();
+    if (st && index >= 0 && index < static_cast<std::int64_t>(st.fixed->size()))
+      read_fixed((*st.fixed)[static_cast<std::size_t>(index)], slot);
+    else
+      slot.clear();
+    f.commit_str();
+  }
+}
+
+// ---- statements ----
+
+// Opcode 1 (global) and 42 (local): type code, index, expression.
+static Flow assign_statement(Interp& ip, bool local) {
+  int t = ip.cs.u8();
+  std::int64_t index = ip.cs.i16();
+  if (t > (local ? kFixed : kVariant)) return Flow::kNext;
+  std::uint8_t kind = evaluate(ip);
+  if (local && t != kVariant) assign_scalar(ip, local_stores(ip), t, index, kind);
+  else assign_scalar(ip, global_stores(ip), t, index, kind);
+  return Flow::kNext;
+}
+
+Flow stmt_assign_global(Interp& ip) { return assign_statement(ip, false); }
+Flow stmt_assign_local(Interp& ip) { return assign_statement(ip, true); }
+
+// Object codes whose declaration ends after the type code.
+static bool object_without_instances(int t) {
+  switch (t) {
+    case 55: case 58: case 61: case 62: case 67: case 73: case 77:
+    case 78: case 81: case 82: case 83: case 85: return true;
+    default: return t > 86;
+  }
+}
+
+template <class List, class Make>
+static void grow_list(List& list, std::int64_t index, Make make) {
+  while (static_cast<std::int64_t>(list.size()) <= index) list.push_back(make());
+}
+
+static void declare_scalar(Interp& ip) {
+  const std::uint8_t keep = ip.keep_flag;
+  int t = ip.cs.u8();
+  if ((t >= 10 && t <= 29) || object_without_instances(t)) return;
+  std::int64_t i = ip.cs.i16();
+  const bool global = ip.call_level == 0 || keep != 0 || t == kVariant || t >= kFirstObject;
+  ScalarStores st = global ? global_stores(ip) : local_stores(ip);
+  if (t >= kFirstObject) {
+    declare_object(ip, t, i);
+    return;
+  }
+  if (t == kFixed) {
+    // The length is read whether or not the variable can be created.
+    double len = eval_number(ip);
+    std::int32_t n = trunc32(len);
+    if (!st || i < 0) return;
+    FixedList& list = *st.fixed;
+    grow_list(list, i, [] { return FixedString{}; });
+    FixedString& fs = list[static_cast<std::size_t>(i)];
+    if (!global || keep == 0 || static_cast<std::int64_t>(fs.text.size()) < fs.length) {
+      fs.text.assign(n > 0 ? static_cast<std::size_t>(n) : 0, ' ');
+      fs.length = n;
+    }
+    return;
+  }
+  if (i < 0) return;
+  if (t == kVariant) {
+    ensure_variants(ip, i + 1);
+    Variant& v = *ip.variants[static_cast<std::size_t>(i)];
+    bool known = v.kind == Variant::kInteger || v.kind == Variant::kReal || v.kind == Variant::kText;
+    if (keep == 0 || !known) {
+      v.kind = Variant::kInteger;
+      v.integer = 0;
+      v.text.clear();
+    }
+    return;
+  }
+  if (!st) return;  // a local declaration with no frame to hold it
+  if (t == kString) {
+    grow_list(*st.strings, i, [] { return Str(); });
+    if (global && keep == 0) (*st.strings)[static_cast<std::size_t>(i)].clear();
+    return;
+  }
+  // Numeric types 1 to 7.
+  ByteStore& store = st.num[t - 1];
+  std::size_t width = static_cast<std::size_t>(kWidth[t]);
+  store.grow_to((static_cast<std::size_t>(i) + 1) * width);
+  if (global && keep == 0) std::memset(store.data() + static_cast<std::size_t>(i) * width, 0, width);
+}
+
+void declare_array_statement(Interp& ip);  // arrays.cpp
+
+// Sub-code 0: keep flag, declaration kind, then the kind's operands.
+Flow stmt_declare(Interp& ip) {
+  ip.keep_flag = ip.cs.u8();
+  int kind = ip.cs.u8();
+  if (kind == 1) declare_scalar(ip);
+  else if (kind == 3) declare_array_statement(ip);
+  return Flow::kNext;
+}
+
+}  // namespace basrt
