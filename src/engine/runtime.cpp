@@ -30,6 +30,10 @@ int run_image(const std::vector<std::uint8_t>& image, const std::vector<std::str
     std::fprintf(stderr, "basrt: cannot run this program: %s\n", loaded.message.c_str());
     return 2;
   }
+  return run_loaded(ip);
+}
+
+int run_loaded(Interp& ip) {
   try {
     // A main code of four bytes or fewer does not run.
     if (ip.cs.pc < ip.cs.size - 4) run_statements(ip);

@@ -16,6 +16,10 @@ namespace basrt {
 int run_image(const std::vector<std::uint8_t>& image, const std::vector<std::string>& command_line,
               const Options& options);
 
+// Runs a loaded image: the main code when it is longer than four bytes,
+// then shutdown. Returns the exit status as run_image does.
+int run_loaded(Interp& ip);
+
 // Shutdown: unloads the libraries the program loaded, closes the printer
 // channel and the socket layer, then releases the rest.
 void shutdown(Interp& ip);

@@ -7,7 +7,8 @@ namespace basrt {
 
 void bi_number_of(Interp&, EvalFrame&) { not_built("bi_number_of"); }
 void bi_code_of(Interp&, EvalFrame&) { not_built("bi_code_of"); }
-void bi_command_count(Interp&, EvalFrame&) { not_built("bi_command_count"); }
+// The number of command-line items after item 0.
+void bi_command_count(Interp& ip, EvalFrame& f) { f.push_num(static_cast<double>(ip.command_line.size()) - 1); }
 void bi_num_arg_count(Interp&, EvalFrame&) { not_built("bi_num_arg_count"); }
 void bi_text_arg_count(Interp&, EvalFrame&) { not_built("bi_text_arg_count"); }
 void bi_num_arg(Interp&, EvalFrame&) { not_built("bi_num_arg"); }

@@ -1,6 +1,7 @@
 // String built-in functions.
 
 #include "engine/not_built.h"
+#include "eval/convert.h"
 #include "interp/handlers.h"
 
 namespace basrt {
@@ -10,7 +11,14 @@ void bi_left_part(Interp&, EvalFrame&) { not_built("bi_left_part"); }
 void bi_right_part(Interp&, EvalFrame&) { not_built("bi_right_part"); }
 void bi_middle_part(Interp&, EvalFrame&) { not_built("bi_middle_part"); }
 void bi_char_of(Interp&, EvalFrame&) { not_built("bi_char_of"); }
-void bi_command_item(Interp&, EvalFrame&) { not_built("bi_command_item"); }
+// Item n of the command-line list; empty outside the list.
+void bi_command_item(Interp& ip, EvalFrame& f) {
+  std::int64_t n = trunc32(eval_number(ip));
+  if (n >= 0 && n < static_cast<std::int64_t>(ip.command_line.size()))
+    f.push_str(std::string_view(ip.command_line[static_cast<std::size_t>(n)]));
+  else
+    f.push_str(std::string_view());
+}
 void bi_text_arg(Interp&, EvalFrame&) { not_built("bi_text_arg"); }
 void bi_upper_text(Interp&, EvalFrame&) { not_built("bi_upper_text"); }
 void bi_lower_text(Interp&, EvalFrame&) { not_built("bi_lower_text"); }

@@ -124,6 +124,10 @@ struct Interp {
   std::vector<std::unique_ptr<EvalFrame>> eval_frames;  // reused, one per nesting depth
   int eval_depth = 0;
 
+  // The engine-wide transfer buffer of 32,768 bytes: stream line reads and
+  // line counts, socket receives, clipboard text and registry binary reads.
+  std::vector<std::uint8_t> transfer = std::vector<std::uint8_t>(32768);
+
   // ---- run ----
   StrList command_line;
   std::int64_t statements_left = -1;  // budget; -1 = unlimited

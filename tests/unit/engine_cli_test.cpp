@@ -1,0 +1,120 @@
+// The engine's command line, seen from outside: usage, options, images at
+// the end of any file, refused images, packed programs.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "support/images.h"
+#include "support/process.h"
+
+namespace basrt {
+namespace {
+
+using test::run_process;
+
+std::string image_file(const test::TempDir& dir, std::string_view source, const std::string& prefix = "") {
+  auto image = test::assemble(source);
+  std::string path = dir.file("program.exe");
+  test::write_bytes(path, prefix + test::with_trailer(std::string(image.begin(), image.end())));
+  return path;
+}
+
+TEST(EngineCli, WithoutAFilePrintsUsage) {
+  auto r = run_process({BASRT_ENGINE});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("usage: basrt"), std::string::npos);
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(EngineCli, HelpVersionAndUnknownOptions) {
+  auto help = run_process({BASRT_ENGINE, "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--trace"), std::string::npos);
+  auto version = run_process({BASRT_ENGINE, "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("basrt ", 0), 0u);
+  auto bad = run_process({BASRT_ENGINE, "--fast", "x"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("unknown option --fast"), std::string::npos);
+}
+
+TEST(EngineCli, RunsTheImageAtTheEndOfAnyFile) {
+  test::TempDir dir;
+  std::string path = image_file(dir, R"(PRINT "ran" END 13)", std::string(1000, 'x'));
+  auto r = run_process({BASRT_ENGINE, path});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "ran\r\n");
+}
+
+TEST(EngineCli, PassesTheCommandLineWithTheFileAsItemZero) {
+  test::TempDir dir;
+  std::string path = image_file(dir, R"(
+    PRINT CommandCount END 13
+    PRINT CommandItem #0 END END 13
+    PRINT CommandItem #2 END END 13
+    PRINT CommandItem #3 END END 13)");
+  auto r = run_process({BASRT_ENGINE, path, "one", "two words"});
+  EXPECT_EQ(r.out, "2\r\n" + path + "\r\ntwo words\r\n\r\n");
+}
+
+TEST(EngineCli, ATrailerOfZeroEndsSilently) {
+  test::TempDir dir;
+  test::write_bytes(dir.file("empty"), std::string("some bytes") + std::string(4, '\0'));
+  auto r = run_process({BASRT_ENGINE, dir.file("empty")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(EngineCli, RefusesMalformedImagesWithStatusTwo) {
+  test::TempDir dir;
+  struct Case {
+    std::string bytes;
+    const char* message;
+  };
+  std::vector<Case> cases = {
+      {"ab", "too short"},
+      {std::string("\x10\0\0\0", 4), "larger than the file"},
+      {test::with_trailer(std::string("\x0a\x64\0\0\0", 5)), "runs past the end"},
+      {test::with_trailer(std::string("\x12\xff\xff\xff\xff", 5)), "negative length"},
+  };
+  for (auto& c : cases) {
+    test::write_bytes(dir.file("bad"), c.bytes);
+    auto r = run_process({BASRT_ENGINE, dir.file("bad")});
+    EXPECT_EQ(r.status, 2) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  auto missing = run_process({BASRT_ENGINE, dir.file("missing")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+}
+
+TEST(EngineCli, TraceListsExecutedStatements) {
+  test::TempDir dir;
+  std::string path = image_file(dir, R"(
+    DECLARE 0 1 7 0
+    ASSIGN 7 0 #1 END
+    PRINT GVAR 7 0 END 13)");
+  auto r = run_process({BASRT_ENGINE, "--trace", path});
+  EXPECT_EQ(r.out, "1\r\n");
+  EXPECT_EQ(r.err, "trace 5 DECLARE level 0\ntrace 12 ASSIGN level 0\ntrace 27 PRINT level 0\n");
+}
+
+TEST(EngineCli, PackedProgramRunsOnItsOwnWithItsArguments) {
+  test::TempDir dir;
+  std::string image = image_file(dir, R"(
+    PRINT "packed " END 11
+    PRINT CommandCount END 11
+    PRINT " " END 11
+    PRINT CommandItem #1 END END 13)");
+  std::string program = dir.file("hello");
+  auto pack = run_process({BASRT_ASM, "pack", image, "-o", program, "--engine", BASRT_ENGINE});
+  ASSERT_EQ(pack.status, 0) << pack.err;
+  auto r = run_process({program, "--trace", "x"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "packed 2 --trace\r\n");  // every argument belongs to the program
+}
+
+}  // namespace
+}  // namespace basrt
