@@ -155,6 +155,7 @@ static void append_elements(Interp& ip, int t, std::int64_t count, std::int32_t 
     FixedString fs;
     fs.text.assign(fixed_length > 0 ? static_cast<std::size_t>(fixed_length) : 0, ' ');
     fs.length = fixed_length;
+    fs.declared = true;
     ip.array_fixed.resize(ip.array_fixed.size() + n, fs);
   }
 }

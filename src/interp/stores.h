@@ -119,6 +119,7 @@ class ByteStore {
 struct FixedString {
   Str text;
   std::int32_t length = 1;
+  bool declared = false;  // a declaration has set its length
 };
 using FixedList = std::vector<FixedString, LowAlloc<FixedString>>;
 

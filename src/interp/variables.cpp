@@ -239,9 +239,13 @@ static void declare_scalar(Interp& ip) {
     FixedList& list = *st.fixed;
     grow_list(list, i, [] { return FixedString{}; });
     FixedString& fs = list[static_cast<std::size_t>(i)];
-    if (!global || keep == 0 || static_cast<std::int64_t>(fs.text.size()) < fs.length) {
+    // With the keep flag a variable that has been declared before keeps its
+    // text, also a text shorter than its length (an assigned short text is
+    // the variable's value, not a sign that it is new).
+    if (!global || keep == 0 || !fs.declared) {
       fs.text.assign(n > 0 ? static_cast<std::size_t>(n) : 0, ' ');
       fs.length = n;
+      fs.declared = true;
     }
     return;
   }

@@ -542,7 +542,12 @@ class Assembler : public LayoutVisitor {
         else free_token(t);
         break;
       }
-      case TokKind::kLabel: define_label(t.text, t.line); break;
+      case TokKind::kLabel:
+        // A label before the first statement belongs to the main code (after
+        // the data pool written for it), unless a block directive follows.
+        if (at_end() || peek().kind != TokKind::kDirective) code_here();
+        define_label(t.text, t.line);
+        break;
       case TokKind::kDirective: directive(t); break;
       case TokKind::kError: break;
       default: free_token(t); break;
