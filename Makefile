@@ -26,5 +26,8 @@ run: build
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+bench: build
+	@python3 bench/run.py --build $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

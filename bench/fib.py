@@ -1,0 +1,8 @@
+# Recursive fib(30) through a user function.
+def fib(n):
+    if n < 2:
+        return n
+    return fib(n - 1) + fib(n - 2)
+
+
+print(fib(30))
