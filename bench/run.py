@@ -90,10 +90,23 @@ def result_line(stdout):
 
 
 def failure_reason(returncode, stderr):
+    """The last line a failed program wrote to standard error, or its status."""
     lines = [line for line in stderr.decode("latin-1").splitlines() if line.strip()]
     if lines:
         return lines[-1].strip()
+    if returncode < 0:
+        try:
+            return f"killed by {signal.Signals(-returncode).name}"
+        except ValueError:
+            return f"killed by signal {-returncode}"
     return f"exit status {returncode}"
+
+
+def checked(outcome):
+    """A run that ends normally without printing anything has failed too."""
+    if not outcome.failure and not outcome.result:
+        outcome.failure = "printed nothing"
+    return outcome
 
 
 def run_timed(argv, timeout):
@@ -160,7 +173,7 @@ def run_measuring_memory(argv, timeout, scratch, helper):
     if max_rss_kib <= 0:
         return Outcome(failure="no peak memory reported")
     # Linux reports the peak resident set size in kibibytes.
-    return Outcome(result=result_line(stdout), max_rss_bytes=max_rss_kib * 1024)
+    return checked(Outcome(result=result_line(stdout), max_rss_bytes=max_rss_kib * 1024))
 
 
 class Program:
@@ -226,9 +239,14 @@ def measure(program, engines, runs, timeout, progress=lambda: None, floor=None):
             commands.append((engine.key, engine.argv(program.paths[engine.key])))
     if floor:
         commands.append(("floor", floor))
+
+    def run(key, argv):
+        outcome = run_timed(argv, timeout)
+        return outcome if key == "floor" else checked(outcome)
+
     active = []
     for key, argv in commands:
-        outcome = run_timed(argv, timeout)
+        outcome = run(key, argv)
         if outcome.failure:
             m.failures[key] = outcome.failure
             continue
@@ -241,7 +259,7 @@ def measure(program, engines, runs, timeout, progress=lambda: None, floor=None):
         for key, argv in active[shift:] + active[:shift]:
             if key in m.failures:
                 continue
-            outcome = run_timed(argv, timeout)
+            outcome = run(key, argv)
             if outcome.failure:
                 m.failures[key] = outcome.failure
             elif key in m.results and outcome.result != m.results[key]:
@@ -374,36 +392,38 @@ def measure_memory(memory_program, startup_program, engines, timeout, scratch, h
 
 
 def report_memory(figures, engines, memory_program, startup_program):
+    """The peak of the array program beside each engine's baseline; True when all ran."""
     print()
-    print(f"Peak memory: {memory_program.name}, ten million doubles "
-          f"({MEMORY_DATA_BYTES / MB:.0f} MB of data); baseline: the one-line program "
-          f"(1 MB = 10^6 bytes)")
-    problems = []
+    print(f"Peak memory: {memory_program.name} holds ten million doubles "
+          f"({MEMORY_DATA_BYTES / MB:.0f} MB of data); the baseline is the peak of "
+          f"{startup_program.name}; 1 MB = 10^6 bytes")
+    headers = ["engine", "peak MB", "baseline MB", "peak - data - baseline", "target"]
+    aligns = ["<", ">", ">", ">", "<"]
+    rows = []
+    ok = True
     results = set()
     for engine in engines:
-        peaks = figures[engine.key]
-        held = peaks[memory_program.name]
-        base = peaks[startup_program.name]
+        held = figures[engine.key][memory_program.name]
+        base = figures[engine.key][startup_program.name]
         if held.failure or base.failure:
-            reason = held.failure or base.failure
-            print(f"  {engine.label:8} failed: {reason}")
-            problems.append(engine.label)
+            rows.append([engine.label, "failed", "", "", held.failure or base.failure])
+            ok = False
             continue
         results.add(held.result)
         extra = held.max_rss_bytes - base.max_rss_bytes - MEMORY_DATA_BYTES
-        line = (f"  {engine.label:8} peak {held.max_rss_bytes / MB:7.1f} MB, baseline "
-                f"{base.max_rss_bytes / MB:5.1f} MB, beyond data and baseline "
-                f"{extra / MB:+7.1f} MB")
+        target = ""
         if engine.key == "basrt":
             limit = TARGET_MEMORY_FACTOR * MEMORY_DATA_BYTES + base.max_rss_bytes
             verdict = "ok" if held.max_rss_bytes < limit else "over"
-            line += (f"; target under {TARGET_MEMORY_FACTOR:g} x "
-                     f"{MEMORY_DATA_BYTES / MB:.0f} MB + baseline = {limit / MB:.1f} MB: {verdict}")
-        print(line)
+            target = (f"under {TARGET_MEMORY_FACTOR:g} x {MEMORY_DATA_BYTES / MB:.0f} MB + "
+                      f"baseline = {limit / MB:.1f} MB: {verdict}")
+        rows.append([engine.label, f"{held.max_rss_bytes / MB:.1f}",
+                     f"{base.max_rss_bytes / MB:.1f}", f"{extra / MB:+.1f}", target])
+    print_table(rows, headers, aligns)
     if len(results) > 1:
-        print(f"  results differ: {sorted(results)}")
-        problems.append("mismatch")
-    return not problems
+        print(f"  results differ: {', '.join(sorted(results))}")
+        ok = False
+    return ok
 
 
 def engine_version(argv):
