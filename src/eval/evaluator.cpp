@@ -5,6 +5,7 @@
 #include "eval/evaluator.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "eval/convert.h"
 #include "external/native_hooks.h"
@@ -127,6 +128,17 @@ double modular_inverse(std::int32_t a, std::int32_t b) {
   return -1;
 }
 
+// Element `index` (a 16-bit variable index, so the offset cannot wrap) of a
+// store of T; 0 outside the store.
+template <class T>
+inline double load_at(const ByteStore& st, std::int16_t index) {
+  const std::uint64_t off = static_cast<std::uint64_t>(std::int64_t{index} * static_cast<std::int64_t>(sizeof(T)));
+  if (off + sizeof(T) > st.size()) return 0;
+  T v;
+  std::memcpy(&v, st.data() + off, sizeof(T));
+  return v;
+}
+
 void push_literal(Interp& ip, EvalFrame& f) {
   CodeStream& cs = ip.cs;
   switch (cs.u8()) {
@@ -192,220 +204,334 @@ std::uint8_t evaluate(Interp& ip, double& num_out, Str& str_out) {
   DepthGuard guard{ip};
   num_out = 0;
   str_out.clear();
-  f.n = 0;
   f.s = 0;
-  f.kind = 1;
   f.num[0] = 0;
   f.str[0].clear();
   f.num_out = &num_out;
   f.str_out = &str_out;
+
+  // The position, the numeric count and the kind live in locals; SAVE writes
+  // them back before anything that reads them from the code stream or the
+  // frame (operands that call out, built-ins, user functions), LOAD takes
+  // them up again afterwards.
   CodeStream& cs = ip.cs;
+  const std::uint8_t* const code = cs.data;
+  const std::int64_t size = cs.size;
+  std::int64_t pc = cs.pc;
+  int n = 0;
+  std::uint8_t kind = 1;
   double* const num = f.num;
   Str* const str = f.str;
+#define SAVE() (cs.pc = pc, f.n = n, f.kind = kind)
+#define LOAD() (pc = cs.pc, n = f.n, kind = f.kind)
+#define CALL_OUT(...) \
+  do {                 \
+    SAVE();            \
+    __VA_ARGS__;       \
+    LOAD();            \
+  } while (0)
+#define PUSH(v)                                     \
+  do {                                              \
+    if (n >= kStackEntries) EvalFrame::overflow();  \
+    num[n++] = (v);                                 \
+    kind = 0;                                       \
+  } while (0)
+// Operand bytes are read in place; the buffer's zero padding makes a read
+// that runs past the end read zeros, and the position then stops at the end.
+#define ADVANCE(k) (pc = pc + (k) <= size ? pc + (k) : size)
 
-  for (;;) {
-    const int c = cs.u8();
-    if (c == 11 || cs.pc >= cs.size) break;
-    switch (c) {
-      // ---- operands ----
-      case 1: {  // GVAR
-        int t = cs.u8();
-        std::int64_t index = cs.i16();
-        if (t >= 1 && t <= 7) f.push_num(load_numeric(ip.global_num[static_cast<std::size_t>(t - 1)], t, index * kWidth[t]));
-        else if (t <= kVariant) push_scalar(ip, f, global_stores(ip), t, index);
-        else if (t >= kFirstObject) note_object_reference(ip, t, index);
-        break;
-      }
-      case 2: push_literal(ip, f); break;
-      case 3: {  // ELEM
-        int t = cs.u8();
-        std::int64_t number = cs.i16();
-        if (t <= kVariant) {
-          push_element(ip, f, locate_element(ip, t, number));
-        } else if (t >= kFirstObject) {
-          note_object_reference(ip, t, object_array_element(ip, t, number));
-        } else {
-          locate_element(ip, kDouble, ArrayDesc{});  // consumes the subscripts
-        }
-        break;
-      }
-      case 6: {  // BUILTIN
-        if (BuiltinHandler h = builtin_handler(cs.u8())) h(ip, f);
-        break;
-      }
-      case 8: {  // OBJGET
-        int t = cs.u8();
-        std::int64_t index = cs.i16();
-        int member = cs.u8();
-        object_get(ip, f, t, index, member);
-        break;
-      }
-      case 12: push_parameter(ip, f); break;
-      case 13:
-      case 15:
-      case 27:
-      case 28: call_function_operand(ip, f, c); break;
-      case 17: native_function_operand(ip, f); break;
-      case 29: {  // OBJARRGET
-        int t = cs.u8();
-        std::int64_t number = cs.i16();
-        std::int64_t index = object_array_element(ip, t, number);
-        int member = cs.u8();
-        object_get(ip, f, t, index, member);
-        break;
-      }
-      case 37:
-      case 38:
-      case 39:
-      case 40:
-      case 41: push_record_operand(ip, f, c); break;
-      case 42: {  // LVAR
-        int t = cs.u8();
-        std::int64_t index = cs.i16();
-        if (t <= kFixed) push_scalar(ip, f, local_stores(ip), t, index);
-        break;
-      }
+  // Dispatch: one table jump per code. A code read at the end of the image
+  // reads the zero padding and ends the expression, as does a code that is
+  // the image's last byte.
+  static const void* kCodes[256];
+  static bool codes_ready = false;
+  if (!codes_ready) [[unlikely]] {
+    for (auto& l : kCodes) l = &&skip;
+    kCodes[1] = &&gvar;
+    kCodes[2] = &&lit;
+    kCodes[3] = &&elem;
+    kCodes[6] = &&builtin;
+    kCodes[8] = &&objget;
+    kCodes[11] = &&done;
+    kCodes[12] = &&param;
+    kCodes[13] = kCodes[15] = kCodes[27] = kCodes[28] = &&callf;
+    kCodes[17] = &&dllcall;
+    kCodes[29] = &&objarrget;
+    kCodes[37] = kCodes[38] = kCodes[39] = kCodes[40] = kCodes[41] = &&record;
+    kCodes[42] = &&lvar;
+    kCodes[50] = kCodes[51] = kCodes[52] = kCodes[70] = kCodes[71] = kCodes[72] = &&bitwise;
+    kCodes[53] = &&op_not;
+    kCodes[54] = &&add;
+    kCodes[55] = &&sub;
+    kCodes[56] = &&mul;
+    kCodes[57] = kCodes[58] = kCodes[59] = kCodes[74] = &&arith;
+    kCodes[60] = kCodes[61] = kCodes[62] = kCodes[63] = kCodes[64] = kCodes[65] = &&cmp;
+    kCodes[73] = &&neg;
+    kCodes[75] = &&index_op;
+    codes_ready = true;
+  }
+  int c;
+#define NEXT()                     \
+  do {                             \
+    c = code[pc++];                \
+    if (pc >= size) goto at_end;   \
+    goto* kCodes[c];               \
+  } while (0)
 
-      // ---- operators ----
-      case 50:  // AND
-      case 51:  // OR
-      case 52:  // XOR
-      case 70:  // SHL
-      case 71:  // SHR
-      case 72:  // MODINV
-        if (f.kind == 0) {
-          if (f.n >= 2) {
-            --f.n;
-            std::int32_t a = round32(num[f.n - 1]), b = round32(num[f.n]);
-            std::uint32_t ua = static_cast<std::uint32_t>(a), sh = static_cast<std::uint32_t>(b) & 31u;
-            double r;
-            switch (c) {
-              case 50: r = a & b; break;
-              case 51: r = a | b; break;
-              case 52: r = a ^ b; break;
-              case 70: r = static_cast<std::int32_t>(ua << sh); break;
-              case 71: r = static_cast<std::int32_t>(ua >> sh); break;
-              default: r = modular_inverse(a, b); break;
-            }
-            num[f.n - 1] = r;
-          } else if (f.n == 1) {
-            f.n = 0;
-          }
-        }
-        break;
-      case 53:  // NOT
-        if (f.kind == 0 && f.n >= 1) num[f.n - 1] = ~round32(num[f.n - 1]);
-        break;
-      case 54:  // ADD: numbers or concatenation
-        if (f.kind == 1) {
-          if (f.s >= 2) {
-            --f.s;
-            str[f.s - 1] += str[f.s];
-          } else if (f.s == 1) {
-            f.s = 0;
-          }
-        } else if (f.n >= 2) {
-          --f.n;
-          double a = num[f.n - 1], b = num[f.n];
-          num[f.n - 1] = checked(a + b, a, b);
-        }
-        break;
-      case 55:  // SUB: numbers (a lone entry is negated) or removal
-        if (f.kind == 1) {
-          if (f.s >= 2) {
-            --f.s;
-            remove_all(str[f.s - 1], str[f.s]);
-          } else if (f.s == 1) {
-            f.s = 0;
-          }
-        } else if (f.n >= 1) {
-          --f.n;
-          if (f.n == 0) {
-            num[0] = -num[0];
-          } else {
-            double a = num[f.n - 1], b = num[f.n];
-            num[f.n - 1] = checked(a - b, a, b);
-          }
-        }
-        break;
-      case 56:  // MUL
-      case 57:  // DIV
-      case 58:  // POW
-      case 59:  // MOD
-      case 74:  // IDIV
-        if (f.kind == 0) {
-          if (f.n >= 2) {
-            --f.n;
-            double a = num[f.n - 1], b = num[f.n];
-            double r;
-            switch (c) {
-              case 56: r = checked(a * b, a, b); break;
-              case 57: r = divide(a, b); break;
-              case 58: r = power(a, b); break;
-              case 59: {
-                std::int32_t x = round32(a), y = round32(b);
-                if (y == 0) throw_error(kDivisionByZero);
-                r = y == -1 ? 0 : x % y;
-                break;
-              }
-              default: {
-                std::int32_t x = round_half_up(a), y = round_half_up(b);
-                if (y == 0) throw_error(kDivisionByZero);
-                if (x == INT32_MIN && y == -1) throw_error("Integer overflow");
-                r = x / y;
-                break;
-              }
-            }
-            num[f.n - 1] = r;
-          } else if (f.n == 1) {
-            f.n = 0;
-          }
-        }
-        break;
-      case 60:
-      case 61:
-      case 62:
-      case 63:
-      case 64:
-      case 65:
-        if (f.kind == 1) {
-          if (f.s >= 2) {
-            int cmp = str[f.s - 2].compare(str[f.s - 1]);
-            f.s -= 2;
-            f.push_num(compare(c, cmp));
-          } else if (f.s == 1) {
-            f.s = 0;
-            f.kind = 0;
-          }
-        } else if (f.n >= 2) {
-          --f.n;
-          num[f.n - 1] = compare(c, compare_numbers(num[f.n - 1], num[f.n]));
-        } else if (f.n == 1) {
-          f.n = 0;
-        }
-        break;
-      case 73:  // NEG
-        if (f.kind == 0 && f.n >= 1) num[f.n - 1] = -num[f.n - 1];
-        break;
-      case 75:  // INDEX
-        if (f.n >= 1 && f.s >= 1) {
-          std::int32_t i = trunc32(num[--f.n]);
-          Str& s = str[f.s - 1];
-          if (i >= 1 && static_cast<std::size_t>(i) <= s.size()) {
-            char ch = s[static_cast<std::size_t>(i - 1)];
-            s.assign(1, ch);
-          } else {
-            s.clear();
-          }
-          f.kind = 1;
-        }
-        break;
-      default: break;  // codes without a meaning are skipped
+  NEXT();
+
+gvar: {  // type, index
+  const int t = code[pc];
+  std::int16_t index;
+  std::memcpy(&index, code + pc + 1, 2);
+  ADVANCE(3);
+  switch (t) {
+    case kDouble: PUSH(load_at<double>(ip.global_num[kDouble - 1], index)); break;
+    case kI32:
+    case kI32b: PUSH(load_at<std::int32_t>(ip.global_num[static_cast<std::size_t>(t - 1)], index)); break;
+    case kI16: PUSH(load_at<std::int16_t>(ip.global_num[kI16 - 1], index)); break;
+    case kU16: PUSH(load_at<std::uint16_t>(ip.global_num[kU16 - 1], index)); break;
+    case kU8: PUSH(load_at<std::uint8_t>(ip.global_num[kU8 - 1], index)); break;
+    case kSingle: PUSH(load_at<float>(ip.global_num[kSingle - 1], index)); break;
+    default:
+      if (t <= kVariant) CALL_OUT(push_scalar(ip, f, global_stores(ip), t, index));
+      else if (t >= kFirstObject) CALL_OUT(note_object_reference(ip, t, index));
+  }
+  NEXT();
+}
+lit:
+  if (code[pc] == 7) {
+    double v;
+    std::memcpy(&v, code + pc + 1, 8);
+    ADVANCE(9);
+    PUSH(v);
+  } else {
+    CALL_OUT(push_literal(ip, f));
+  }
+  NEXT();
+elem: {  // type, array, subscripts
+  const int t = code[pc];
+  std::int16_t number;
+  std::memcpy(&number, code + pc + 1, 2);
+  ADVANCE(3);
+  SAVE();
+  if (t <= kVariant) push_element(ip, f, locate_element(ip, t, number));
+  else if (t >= kFirstObject) note_object_reference(ip, t, object_array_element(ip, t, number));
+  else locate_element(ip, kDouble, ArrayDesc{});  // consumes the subscripts
+  LOAD();
+  NEXT();
+}
+builtin: {
+  const int sub = code[pc];
+  ADVANCE(1);
+  if (BuiltinHandler h = builtin_handler(sub)) CALL_OUT(h(ip, f));
+  NEXT();
+}
+objget: {  // type, index, member
+  const int t = code[pc];
+  std::int16_t index;
+  std::memcpy(&index, code + pc + 1, 2);
+  const int member = code[pc + 3];
+  ADVANCE(4);
+  CALL_OUT(object_get(ip, f, t, index, member));
+  NEXT();
+}
+param: {  // numeric parameters inline, the others out of line
+  const int sub = code[pc];
+  if (sub >= 1 && sub <= 7) {
+    const int k = code[pc + 1];
+    ADVANCE(2);
+    double v = slot_number(ip, ip.call_level, k);
+    switch (sub) {
+      case 1: v = static_cast<std::uint8_t>(round32(v)); break;
+      case 2: v = static_cast<std::int16_t>(round32(v)); break;
+      case 3:
+      case 5: v = round32(v); break;
+      case 4: v = static_cast<std::uint16_t>(round32(v)); break;
+      default: break;
+    }
+    PUSH(v);
+  } else {
+    CALL_OUT(push_parameter(ip, f));
+  }
+  NEXT();
+}
+callf:
+  CALL_OUT(call_function_operand(ip, f, c));
+  NEXT();
+dllcall:
+  CALL_OUT(native_function_operand(ip, f));
+  NEXT();
+objarrget: {  // type, array, subscripts, member
+  const int t = code[pc];
+  std::int16_t number;
+  std::memcpy(&number, code + pc + 1, 2);
+  ADVANCE(3);
+  SAVE();
+  std::int64_t index = object_array_element(ip, t, number);
+  object_get(ip, f, t, index, ip.cs.u8());
+  LOAD();
+  NEXT();
+}
+record:
+  CALL_OUT(push_record_operand(ip, f, c));
+  NEXT();
+lvar: {  // type, index
+  const int t = code[pc];
+  std::int16_t index;
+  std::memcpy(&index, code + pc + 1, 2);
+  ADVANCE(3);
+  if (t <= kFixed) CALL_OUT(push_scalar(ip, f, local_stores(ip), t, index));
+  NEXT();
+}
+
+// ---- operators ----
+bitwise:  // AND OR XOR SHL SHR MODINV
+  if (kind == 0) {
+    if (n >= 2) {
+      --n;
+      std::int32_t a = round32(num[n - 1]), b = round32(num[n]);
+      std::uint32_t ua = static_cast<std::uint32_t>(a), sh = static_cast<std::uint32_t>(b) & 31u;
+      double r;
+      switch (c) {
+        case 50: r = a & b; break;
+        case 51: r = a | b; break;
+        case 52: r = a ^ b; break;
+        case 70: r = static_cast<std::int32_t>(ua << sh); break;
+        case 71: r = static_cast<std::int32_t>(ua >> sh); break;
+        default: r = modular_inverse(a, b); break;
+      }
+      num[n - 1] = r;
+    } else if (n == 1) {
+      n = 0;
     }
   }
-  if (f.kind == 1) str_out = std::move(str[0]);
+  NEXT();
+op_not:
+  if (kind == 0 && n >= 1) num[n - 1] = ~round32(num[n - 1]);
+  NEXT();
+add:  // numbers, or concatenation in place
+  if (kind == 1) {
+    if (f.s >= 2) {
+      --f.s;
+      str[f.s - 1] += str[f.s];
+    } else if (f.s == 1) {
+      f.s = 0;
+    }
+  } else if (n >= 2) {
+    --n;
+    const double a = num[n - 1], b = num[n];
+    num[n - 1] = checked(a + b, a, b);
+  }
+  NEXT();
+sub:  // numbers (a lone entry is negated) or removal
+  if (kind == 1) {
+    if (f.s >= 2) {
+      --f.s;
+      remove_all(str[f.s - 1], str[f.s]);
+    } else if (f.s == 1) {
+      f.s = 0;
+    }
+  } else if (n >= 1) {
+    --n;
+    if (n == 0) {
+      num[0] = -num[0];
+    } else {
+      const double a = num[n - 1], b = num[n];
+      num[n - 1] = checked(a - b, a, b);
+    }
+  }
+  NEXT();
+mul:
+  if (kind == 0) {
+    if (n >= 2) {
+      --n;
+      const double a = num[n - 1], b = num[n];
+      num[n - 1] = checked(a * b, a, b);
+    } else if (n == 1) {
+      n = 0;
+    }
+  }
+  NEXT();
+arith:  // DIV POW MOD IDIV
+  if (kind == 0) {
+    if (n >= 2) {
+      --n;
+      const double a = num[n - 1], b = num[n];
+      double r;
+      switch (c) {
+        case 57: r = divide(a, b); break;
+        case 58: r = power(a, b); break;
+        case 59: {
+          const std::int32_t x = round32(a), y = round32(b);
+          if (y == 0) throw_error(kDivisionByZero);
+          r = y == -1 ? 0 : x % y;
+          break;
+        }
+        default: {
+          const std::int32_t x = round_half_up(a), y = round_half_up(b);
+          if (y == 0) throw_error(kDivisionByZero);
+          if (x == INT32_MIN && y == -1) throw_error("Integer overflow");
+          r = x / y;
+          break;
+        }
+      }
+      num[n - 1] = r;
+    } else if (n == 1) {
+      n = 0;
+    }
+  }
+  NEXT();
+cmp:
+  if (kind == 1) {
+    if (f.s >= 2) {
+      const int r = str[f.s - 2].compare(str[f.s - 1]);
+      f.s -= 2;
+      PUSH(compare(c, r));
+    } else if (f.s == 1) {
+      f.s = 0;
+      kind = 0;
+    }
+  } else if (n >= 2) {
+    --n;
+    num[n - 1] = compare(c, compare_numbers(num[n - 1], num[n]));
+  } else if (n == 1) {
+    n = 0;
+  }
+  NEXT();
+neg:
+  if (kind == 0 && n >= 1) num[n - 1] = -num[n - 1];
+  NEXT();
+index_op:
+  if (n >= 1 && f.s >= 1) {
+    const std::int32_t i = trunc32(num[--n]);
+    Str& s = str[f.s - 1];
+    if (i >= 1 && static_cast<std::size_t>(i) <= s.size()) {
+      const char ch = s[static_cast<std::size_t>(i - 1)];
+      s.assign(1, ch);
+    } else {
+      s.clear();
+    }
+    kind = 1;
+  }
+  NEXT();
+skip:  // codes without a meaning are skipped
+  NEXT();
+
+at_end:
+  pc = size;
+done:
+#undef NEXT
+  cs.pc = pc;
+  // The string result swaps with the output, so that the frame keeps a buffer.
+  if (kind == 1) str_out.swap(str[0]);
   else num_out = num[0];
-  return f.kind;
+  return kind;
+#undef SAVE
+#undef LOAD
+#undef CALL_OUT
+#undef PUSH
+#undef ADVANCE
 }
 
 }  // namespace basrt

@@ -112,7 +112,7 @@ void assign_element(Interp& ip, const ElementRef& e, std::uint8_t kind) {
     store_numeric(ip.array_num[e.type - 1], e.type, e.position, ip.rnum);
   } else if (e.type == kString) {
     if (e.position >= 0 && e.position < static_cast<std::int64_t>(ip.array_strings.size()))
-      ip.array_strings[static_cast<std::size_t>(e.position)] = std::move(ip.rstr);
+      ip.array_strings[static_cast<std::size_t>(e.position)].swap(ip.rstr);
   } else if (e.type == kFixed) {
     if (e.position >= 0 && e.position < static_cast<std::int64_t>(ip.array_fixed.size()))
       assign_fixed(ip.array_fixed[static_cast<std::size_t>(e.position)], ip.rstr);

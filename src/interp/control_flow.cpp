@@ -67,21 +67,26 @@ Flow stmt_for(Interp& ip) {
 // Sub-code 8: steps the control variable in its own type and loops back
 // while it has not passed the limit.
 Flow stmt_next(Interp& ip) {
-  std::int32_t offset = ip.cs.i32();
+  const std::int32_t offset = ip.cs.i32();
   if (ip.loop_top == 0) return Flow::kNext;
-  const LoopEntry e = ip.loop_stack[--ip.loop_top];
+  const LoopEntry& e = ip.loop_stack[ip.loop_top - 1];
   double v = 0;
   if (is_numeric_type(e.type)) {
-    ScalarStores st = loop_scope(ip, e.scope);
-    ByteStore* store = st ? &st.num[e.type - 1] : nullptr;
-    std::int64_t at = std::int64_t{e.index} * kWidth[e.type];
-    double old = store ? load_numeric(*store, e.type, at) : 0.0;
-    if (e.type == kSingle) {
-      v = static_cast<float>(old + e.step);
-    } else if (e.type == kDouble) {
+    ByteStore* store = nullptr;
+    if (e.scope == 1) {
+      store = &ip.global_num[static_cast<std::size_t>(e.type - 1)];
+    } else if (ScalarStores st = local_stores(ip)) {
+      store = &st.num[e.type - 1];
+    }
+    const std::int64_t at = std::int64_t{e.index} * kWidth[e.type];
+    const double old = store ? load_numeric(*store, e.type, at) : 0.0;
+    if (e.type == kDouble) {
       v = old + e.step;
+    } else if (e.type == kSingle) {
+      v = static_cast<float>(old + e.step);
     } else {
-      std::int64_t sum = static_cast<std::int64_t>(old) + trunc32(e.step);
+      // The step is truncated and the sum wraps at the type's width.
+      const std::int64_t sum = static_cast<std::int64_t>(old) + trunc32(e.step);
       switch (e.type) {
         case kU8: v = static_cast<std::uint8_t>(sum); break;
         case kI16: v = static_cast<std::int16_t>(sum); break;
@@ -91,10 +96,8 @@ Flow stmt_next(Interp& ip) {
     }
     if (store) store_numeric(*store, e.type, at, v);
   }
-  if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) {
-    ++ip.loop_top;
-    jump(ip, offset);
-  }
+  if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) jump(ip, offset);  // the entry stays
+  else --ip.loop_top;
   return Flow::kNext;
 }
 

@@ -36,11 +36,7 @@ Interp::Interp() {
 
 Interp::~Interp() = default;
 
-void check_stack(const Interp& ip) {
-  const char* here = static_cast<const char*>(__builtin_frame_address(0));
-  if (ip.stack_limit && here < ip.stack_limit) [[unlikely]]
-    throw_error("Out of stack space: procedure calls are nested too deeply");
-}
+void stack_exhausted() { throw_error("Out of stack space: procedure calls are nested too deeply"); }
 
 void EvalFrame::overflow() { throw_error("Expression too complex: more than 8 values on an evaluation stack"); }
 

@@ -165,6 +165,11 @@ void run_statements(Interp& ip);
 void raise_call_level(Interp& ip);
 
 // Guards the machine stack against recursion too deep for it.
-void check_stack(const Interp& ip);
+[[noreturn]] void stack_exhausted();
+inline void check_stack(const Interp& ip) {
+  const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+  if (here < reinterpret_cast<std::uintptr_t>(ip.stack_limit)) [[unlikely]]
+    stack_exhausted();
+}
 
 }  // namespace basrt

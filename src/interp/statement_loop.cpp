@@ -91,6 +91,13 @@ void run_statements(Interp& ip) {
     StatementHandler h = kStatements[static_cast<std::size_t>(op)];
     if (!h) continue;
     if (watched) before_statement(ip, at, op);
+    if (op == 0) {
+      // The statement group, dispatched here rather than through its handler.
+      const int sub = cs.u8();
+      if (sub >= kGroupCount) continue;
+      h = kGroup[static_cast<std::size_t>(sub)];
+      if (!h) continue;
+    }
     if (h(ip) == Flow::kReturn) return;
   }
 }

@@ -36,50 +36,6 @@ double convert_numeric(int t, double v) {
   }
 }
 
-void store_numeric(ByteStore& store, int t, std::int64_t offset, double v) {
-  switch (t) {
-    case kU8: {
-      auto x = static_cast<std::uint8_t>(trunc32(v));
-      if (offset >= 0) store.put(static_cast<std::size_t>(offset), x);
-      break;
-    }
-    case kI16:
-    case kU16: {
-      auto x = static_cast<std::uint16_t>(trunc32(v));
-      if (offset >= 0) store.put(static_cast<std::size_t>(offset), x);
-      break;
-    }
-    case kI32:
-    case kI32b: {
-      std::int32_t x = trunc32(v);
-      if (offset >= 0) store.put(static_cast<std::size_t>(offset), x);
-      break;
-    }
-    case kSingle:
-      if (offset >= 0) store.put(static_cast<std::size_t>(offset), static_cast<float>(v));
-      break;
-    case kDouble:
-      if (offset >= 0) store.put(static_cast<std::size_t>(offset), v);
-      break;
-    default: break;
-  }
-}
-
-double load_numeric(const ByteStore& store, int t, std::int64_t offset) {
-  if (offset < 0) return 0;
-  auto o = static_cast<std::size_t>(offset);
-  switch (t) {
-    case kU8: return store.get<std::uint8_t>(o);
-    case kI16: return store.get<std::int16_t>(o);
-    case kI32:
-    case kI32b: return store.get<std::int32_t>(o);
-    case kU16: return store.get<std::uint16_t>(o);
-    case kSingle: return store.get<float>(o);
-    case kDouble: return store.get<double>(o);
-    default: return 0;
-  }
-}
-
 void assign_fixed(FixedString& fs, std::string_view v) {
   std::size_t max = fs.length > 0 ? static_cast<std::size_t>(fs.length) : 0;
   fs.text.assign(v.data(), v.size() < max ? v.size() : max);
@@ -160,7 +116,7 @@ void assign_scalar(Interp& ip, const ScalarStores& st, int t, std::int64_t index
     store_numeric(st.num[t - 1], t, index * kWidth[t], ip.rnum);
   } else if (t == kString) {
     if (index >= 0 && index < static_cast<std::int64_t>(st.strings->size()))
-      (*st.strings)[static_cast<std::size_t>(index)] = std::move(ip.rstr);
+      (*st.strings)[static_cast<std::size_t>(index)].swap(ip.rstr);  // the register takes the old buffer
   } else if (t == kFixed) {
     if (index >= 0 && index < static_cast<std::int64_t>(st.fixed->size()))
       assign_fixed((*st.fixed)[static_cast<std::size_t>(index)], ip.rstr);
@@ -192,19 +148,26 @@ void push_scalar(Interp& ip, EvalFrame& f, const ScalarStores& st, int t, std::i
 
 // ---- statements ----
 
-// Opcode 1 (global) and 42 (local): type code, index, expression.
-static Flow assign_statement(Interp& ip, bool local) {
-  int t = ip.cs.u8();
-  std::int64_t index = ip.cs.i16();
-  if (t > (local ? kFixed : kVariant)) return Flow::kNext;
-  std::uint8_t kind = evaluate(ip);
-  if (local && t != kVariant) assign_scalar(ip, local_stores(ip), t, index, kind);
+// Opcode 1: type code, index, expression (type codes 0 to 9).
+Flow stmt_assign_global(Interp& ip) {
+  const int t = ip.cs.u8();
+  const std::int64_t index = ip.cs.i16();
+  if (t > kVariant) return Flow::kNext;
+  const std::uint8_t kind = evaluate(ip);
+  if (is_numeric_type(t)) store_numeric(ip.global_num[static_cast<std::size_t>(t - 1)], t, index * kWidth[t], ip.rnum);
   else assign_scalar(ip, global_stores(ip), t, index, kind);
   return Flow::kNext;
 }
 
-Flow stmt_assign_global(Interp& ip) { return assign_statement(ip, false); }
-Flow stmt_assign_local(Interp& ip) { return assign_statement(ip, true); }
+// Opcode 42: the same on the local frame of the current call level (0 to 8).
+Flow stmt_assign_local(Interp& ip) {
+  const int t = ip.cs.u8();
+  const std::int64_t index = ip.cs.i16();
+  if (t > kFixed) return Flow::kNext;
+  const std::uint8_t kind = evaluate(ip);
+  assign_scalar(ip, local_stores(ip), t, index, kind);
+  return Flow::kNext;
+}
 
 // Object codes whose declaration ends after the type code.
 static bool object_without_instances(int t) {

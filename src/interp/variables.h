@@ -4,8 +4,10 @@
 // parameter handling and the records.
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
+#include "eval/convert.h"
 #include "eval/evaluator.h"
 #include "interp/interpreter.h"
 
@@ -25,14 +27,51 @@ ScalarStores local_stores(Interp& ip);
 
 // ---- conversions of single values ----
 
-// Converts v as a store of numeric type t (1 to 7) does and writes it at
-// byte offset `offset`; an offset outside the store is ignored.
-void store_numeric(ByteStore& store, int t, std::int64_t offset, double v);
-// Reads the value of numeric type t at `offset`, widened; 0 outside the store.
-double load_numeric(const ByteStore& store, int t, std::int64_t offset);
 // The number a store of type t holds after storing v (the truncation and
 // wrap-around of the integer types, single rounding), without storing it.
 double convert_numeric(int t, double v);
+
+// Reads the value of numeric type t (1 to 7) at `offset`, widened; 0 outside
+// the store.
+inline double load_numeric(const ByteStore& store, int t, std::int64_t offset) {
+  const std::int64_t w = kWidth[t];
+  if (offset < 0 || offset + w > static_cast<std::int64_t>(store.size())) return 0;
+  const std::uint8_t* p = store.data() + offset;
+  switch (t) {
+    case kU8: return *p;
+    case kI16: { std::int16_t v; std::memcpy(&v, p, 2); return v; }
+    case kU16: { std::uint16_t v; std::memcpy(&v, p, 2); return v; }
+    case kSingle: { float v; std::memcpy(&v, p, 4); return v; }
+    case kDouble: { double v; std::memcpy(&v, p, 8); return v; }
+    default: { std::int32_t v; std::memcpy(&v, p, 4); return v; }
+  }
+}
+
+// Converts v as a store of numeric type t (1 to 7) does and writes it at
+// byte offset `offset`; an offset outside the store is ignored (the
+// conversion still raises its error).
+inline void store_numeric(ByteStore& store, int t, std::int64_t offset, double v) {
+  const std::int64_t w = kWidth[t];
+  const bool inside = offset >= 0 && offset + w <= static_cast<std::int64_t>(store.size());
+  std::uint8_t* p = inside ? store.data() + offset : nullptr;
+  switch (t) {
+    case kDouble:
+      if (p) std::memcpy(p, &v, 8);
+      return;
+    case kSingle: {
+      float x = static_cast<float>(v);
+      if (p) std::memcpy(p, &x, 4);
+      return;
+    }
+    default: {
+      std::int32_t x = trunc32(v);
+      if (!p) return;
+      if (w == 4) std::memcpy(p, &x, 4);
+      else if (w == 2) { auto y = static_cast<std::uint16_t>(x); std::memcpy(p, &y, 2); }
+      else *p = static_cast<std::uint8_t>(x);
+    }
+  }
+}
 
 // Fixed-length strings: assignment keeps at most `length` bytes; reading pads
 // with spaces to the length.
