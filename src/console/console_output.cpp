@@ -1,21 +1,20 @@
-// Standard output of the print statements.
+// The console hooks the core calls: set-up at start and standard output.
 
-#include <cerrno>
-#include <cstdio>
+#include <unistd.h>
 
 #include "console/console_hooks.h"
-#include "engine/errors.h"
+#include "console/console_state.h"
 
 namespace basrt {
 
-void console_setup(Interp&) {}
-
-void write_standard_output(Interp&, std::string_view text) {
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-    int e = errno;
-    std::clearerr(stdout);
-    throw_io_error(e);
-  }
+void console_setup(Interp& ip) {
+  ConsoleState& c = console(ip);
+  c.mark_set_up();
+  const bool keys = isatty(STDIN_FILENO) == 1;
+  const bool screen = isatty(STDOUT_FILENO) == 1;
+  if (keys || screen) c.attach(process_terminal(keys, screen), keys, screen);
 }
+
+void write_standard_output(Interp& ip, std::string_view text) { console(ip).write_standard_output(text); }
 
 }  // namespace basrt

@@ -26,7 +26,6 @@ void bi_trim_left(Interp&, EvalFrame&) { not_built("bi_trim_left"); }
 void bi_trim_right(Interp&, EvalFrame&) { not_built("bi_trim_right"); }
 void bi_repeat_char(Interp&, EvalFrame&) { not_built("bi_repeat_char"); }
 void bi_spaces(Interp&, EvalFrame&) { not_built("bi_spaces"); }
-void bi_console_line(Interp&, EvalFrame&) { not_built("bi_console_line"); }
 void bi_current_folder(Interp&, EvalFrame&) { not_built("bi_current_folder"); }
 void bi_hex_text(Interp&, EvalFrame&) { not_built("bi_hex_text"); }
 void bi_text_slot(Interp&, EvalFrame&) { not_built("bi_text_slot"); }
@@ -45,7 +44,6 @@ void bi_found_name(Interp&, EvalFrame&) { not_built("bi_found_name"); }
 void bi_found_time(Interp&, EvalFrame&) { not_built("bi_found_time"); }
 void bi_found_short_name(Interp&, EvalFrame&) { not_built("bi_found_short_name"); }
 void bi_found_date(Interp&, EvalFrame&) { not_built("bi_found_date"); }
-void bi_read_input(Interp&, EvalFrame&) { not_built("bi_read_input"); }
 void bi_text_at(Interp&, EvalFrame&) { not_built("bi_text_at"); }
 void bi_field_of(Interp&, EvalFrame&) { not_built("bi_field_of"); }
 void bi_replace_all(Interp&, EvalFrame&) { not_built("bi_replace_all"); }
