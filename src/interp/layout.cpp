@@ -119,6 +119,11 @@ std::optional<std::string> expand_form(std::string_view form, const LayoutContex
   // Built-in array and variant references.
   if (form == "arrayref") return c.b == 12 ? "b" : "w";
   if (form == "variantref") return c.b == 1 ? "w" : c.b == 3 ? "w S" : c.b == 12 ? "t b [t!=9] S" : "";
+  // Object arguments of members, after their kind byte: a parameter slot,
+  // an object-array element, or an instance index.
+  if (form == "objsel") return c.b == 12 ? "b" : c.b == 29 ? "w S" : "w";
+  // Array arguments of stream members: 3 and an array number, or a slot.
+  if (form == "arraysel") return c.b == 3 ? "t w" : "t b";
   return std::nullopt;
 }
 
@@ -229,6 +234,9 @@ bool walk_layout(std::string_view layout, LayoutContext& ctx, LayoutVisitor& v) 
           record_fields(v, ctx);
         } else if (it.form == "dllargs") {
           native_arguments(v, ctx);
+        } else if (it.form == "slotarray") {
+          // An array number, or -1 and the parameter slot that holds it.
+          if (v.field(Field::kI16, Role::kValue, ctx) == -1) v.field(Field::kByte, Role::kValue, ctx);
         } else if (it.form == "cont") {
           if (v.continuation())
             while (!v.statement()) {
