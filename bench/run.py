@@ -539,7 +539,8 @@ def main(argv):
           f"from {build} ({kind} build)")
     print(f"peers: {' '.join(engine_version([lua, '-v']).split()[:2])} ({lua}), "
           f"{python_version} ({python})")
-    print(f"machine: {cpu_name()}, {os.cpu_count()} cores; "
+    print(f"machine: {cpu_name()}, {os.cpu_count()} cores, load average "
+          f"{os.getloadavg()[0]:.2f} at the start; "
           f"median of {args.runs} timed runs per engine, engines alternating")
     if kind not in ("Release", "RelWithDebInfo"):
         print(f"warning: a {kind} build is not what the figures are meant for")
