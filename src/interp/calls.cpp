@@ -15,10 +15,6 @@ namespace {
 const Str kEmpty;
 }
 
-double slot_number(const Interp& ip, std::int32_t level, int k) {
-  std::int64_t i = Interp::slot_index(level, k);
-  return i >= 0 && i < static_cast<std::int64_t>(ip.param_num.size()) ? ip.param_num[static_cast<std::size_t>(i)] : 0.0;
-}
 const Str& slot_string(const Interp& ip, std::int32_t level, int k) {
   std::int64_t i = Interp::slot_index(level, k);
   return i >= 0 && i < static_cast<std::int64_t>(ip.param_str.size()) ? ip.param_str[static_cast<std::size_t>(i)] : kEmpty;
@@ -26,10 +22,6 @@ const Str& slot_string(const Interp& ip, std::int32_t level, int k) {
 SlotDesc slot_desc(const Interp& ip, std::int32_t level, int k) {
   std::int64_t i = Interp::slot_index(level, k);
   return i >= 0 && i < static_cast<std::int64_t>(ip.param_desc.size()) ? ip.param_desc[static_cast<std::size_t>(i)] : SlotDesc{};
-}
-void set_slot_number(Interp& ip, std::int32_t level, int k, double v) {
-  std::int64_t i = Interp::slot_index(level, k);
-  if (i >= 0 && i < static_cast<std::int64_t>(ip.param_num.size())) ip.param_num[static_cast<std::size_t>(i)] = v;
 }
 void set_slot_string(Interp& ip, std::int32_t level, int k, Str&& v) {
   std::int64_t i = Interp::slot_index(level, k);

@@ -10,10 +10,16 @@
 namespace basrt {
 
 // ---- parameter slots of call level L (slot k: number, string, descriptor) ----
-double slot_number(const Interp& ip, std::int32_t level, int k);
+inline double slot_number(const Interp& ip, std::int32_t level, int k) {
+  const std::int64_t i = Interp::slot_index(level, k);
+  return i >= 0 && i < static_cast<std::int64_t>(ip.param_num.size()) ? ip.param_num[static_cast<std::size_t>(i)] : 0.0;
+}
 const Str& slot_string(const Interp& ip, std::int32_t level, int k);
 SlotDesc slot_desc(const Interp& ip, std::int32_t level, int k);
-void set_slot_number(Interp& ip, std::int32_t level, int k, double v);
+inline void set_slot_number(Interp& ip, std::int32_t level, int k, double v) {
+  const std::int64_t i = Interp::slot_index(level, k);
+  if (i >= 0 && i < static_cast<std::int64_t>(ip.param_num.size())) ip.param_num[static_cast<std::size_t>(i)] = v;
+}
 void set_slot_string(Interp& ip, std::int32_t level, int k, Str&& v);
 void set_slot_desc(Interp& ip, std::int32_t level, int k, SlotDesc d);
 

@@ -95,7 +95,8 @@ struct Interp {
   // ---- calls ----
   std::int32_t call_level = 0;
   std::vector<std::int32_t> return_stack;
-  std::deque<LocalFrame> frames;  // frame n serves call level n + 1
+  std::deque<LocalFrame> frames;  // frame n serves call level n + 1 (a deque: frames never move)
+  std::int64_t frame_count = 0;   // frames.size(), kept at hand for the statement loop
   std::vector<double> param_num;
   StrList param_str;
   std::vector<SlotDesc> param_desc;

@@ -79,8 +79,10 @@ void run_statements(Interp& ip) {
   check_stack(ip);
   // Every call level up to the current one has its local frame; frames that
   // exist keep their contents.
-  if (static_cast<std::int64_t>(ip.frames.size()) < ip.call_level)
+  if (ip.frame_count < ip.call_level) {
     ip.frames.resize(static_cast<std::size_t>(ip.call_level));
+    ip.frame_count = ip.call_level;
+  }
   CodeStream& cs = ip.cs;
   const bool watched = ip.options.trace || ip.statements_left >= 0;
   for (;;) {

@@ -17,7 +17,7 @@ ScalarStores global_stores(Interp& ip) {
 
 ScalarStores local_stores(Interp& ip) {
   std::int64_t level = ip.call_level;
-  if (level < 1 || level > static_cast<std::int64_t>(ip.frames.size())) return {};
+  if (level < 1 || level > ip.frame_count) return {};
   LocalFrame& fr = ip.frames[static_cast<std::size_t>(level - 1)];
   return ScalarStores{fr.num.data(), &fr.strings, &fr.fixed};
 }

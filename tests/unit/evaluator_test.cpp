@@ -55,6 +55,18 @@ TEST(Evaluator, ArithmeticFaultsRaiseTheirErrors) {
   }
 }
 
+TEST(Calls, LimitsOfTheCallStoresAreRunTimeErrors) {
+  std::string twelve_args = ".proc p ENDPROC .endproc CALL 12 p";
+  for (int i = 0; i < 12; ++i) twelve_args += " 7 #1 END";
+  EXPECT_EQ(error_of(twelve_args), "A call passes 12 arguments; at most 11 are possible");
+  std::string many_values = ".proc p ENDPROC .endproc CALLV 0 p";
+  for (int i = 0; i < 256; ++i) many_values += " 1 #1 END";
+  EXPECT_EQ(error_of(many_values + " END"), "A variable argument list holds more than 255 values of one kind");
+  std::string dims = "DECLARE 0 3";
+  for (int i = 0; i < 5; ++i) dims += " #1 END 0 1";
+  EXPECT_EQ(error_of(dims + " #1 END 0 END 7 0"), "An array may have at most 5 dimensions");
+}
+
 TEST(Evaluator, ConversionFaultsLeaveTheVariableUnchanged) {
   Interp ip;
   EXPECT_EQ(error_of("DECLARE 0 1 2 0 ASSIGN 2 0 #-7 END ASSIGN 2 0 #-2147483649 END", &ip),
