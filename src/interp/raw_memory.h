@@ -1,0 +1,30 @@
+#pragma once
+// Raw memory as programs reach it: through the addresses that AddressOf,
+// records and memory streams hand out. All of them lie in the low arena, so
+// the engine accepts exactly the addresses inside the arena's range; any
+// other address (zero, a number a program made up, memory of the engine's
+// own code or of the C library) raises the run-time error "Invalid memory
+// address", so a bad address can never crash the engine. Safe mode refuses
+// raw memory altogether.
+
+#include <cstdint>
+
+namespace basrt {
+
+// The address a number stands for: its truncation, taken as an unsigned
+// 32-bit value (a negative number as its two's complement, as a 32-bit
+// integer variable holds an address above 2 GiB). A number outside
+// -2^31 to 2^32 - 1 raises "Invalid memory address".
+std::uint32_t address_of_number(double v);
+
+// The memory of [address, address + length), checked to lie in the arena;
+// raises "Invalid memory address" otherwise. A length of 0 needs no memory.
+std::uint8_t* memory_at(std::uint32_t address, std::uint64_t length);
+
+// True when [address, address + length) lies in the arena.
+bool in_arena(std::uint64_t address, std::uint64_t length);
+
+// The number a program sees for a pointer into the arena.
+double address_number(const void* p);
+
+}  // namespace basrt
