@@ -263,7 +263,10 @@ Store::Store(const std::string& path) : path_(path) {
     if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || attempt >= 100) fail("switch to WAL mode");
     ::usleep(20000);
   }
-  exec("PRAGMA synchronous = FULL");
+  // In WAL mode NORMAL keeps every commit atomic and survives a killed
+  // process; only a power failure can lose the latest commits (never half
+  // of one), as the registry of Windows itself flushes lazily.
+  exec("PRAGMA synchronous = NORMAL");
   std::int64_t version = 0;
   {
     Statement v(*this, "PRAGMA user_version");
