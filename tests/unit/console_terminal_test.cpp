@@ -1,0 +1,252 @@
+// Console programs in a real terminal: each test runs the engine in a tmux
+// pane, sends keys, and looks at the pane as a person would see it, and at
+// the terminal's modes after the program ended.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <thread>
+
+#include "support/images.h"
+#include "support/process.h"
+
+namespace basrt {
+namespace {
+
+using test::run_process;
+
+// The tmux program on PATH, or empty.
+std::string tmux_path() {
+  const char* path = std::getenv("PATH");
+  std::string rest = path ? path : "/usr/bin:/bin";
+  for (std::size_t at = 0; at <= rest.size();) {
+    std::size_t end = rest.find(':', at);
+    if (end == std::string::npos) end = rest.size();
+    std::string candidate = rest.substr(at, end - at) + "/tmux";
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    at = end + 1;
+  }
+  return {};
+}
+
+class Tmux {
+ public:
+  Tmux() : socket_(dir_.file("tmux.sock")) {}
+  ~Tmux() { run({"kill-server"}); }
+
+  static bool available() { return !tmux_path().empty(); }
+
+  // Runs `command` through sh in a new 80 x 25 pane. The shell stays after
+  // it: the terminal's modes are saved before and after the program runs.
+  void start(const std::string& command) {
+    // The shell survives a Ctrl+C that ends the program (a trap, not an
+    // ignored signal, which the program would inherit).
+    const std::string script = "trap : INT; stty -g > " + dir_.file("before") + "; " + command + "; echo \"EXIT=$?\"; stty -g > " +
+                               dir_.file("after") + "; exec sleep 120";
+    auto r = run({"-u", "-f", "/dev/null", "new-session", "-d", "-x", "80", "-y", "25", "-s", "t", "sh", "-c", script});
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  std::string screen(bool colours = false) {
+    std::vector<std::string> args{"capture-pane", "-p", "-t", "t"};
+    if (colours) args.push_back("-e");
+    return run(args).out;
+  }
+  std::string line(int row) {
+    std::string s = screen();
+    std::size_t at = 0;
+    for (int i = 0; i < row && at != std::string::npos; ++i) at = s.find('\n', at) == std::string::npos ? std::string::npos : s.find('\n', at) + 1;
+    if (at == std::string::npos) return {};
+    return s.substr(at, s.find('\n', at) - at);
+  }
+  std::string show(const std::string& format) {
+    std::string out = run({"display-message", "-p", "-t", "t", format}).out;
+    if (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+  }
+  void keys(const std::vector<std::string>& keys) {
+    for (const std::string& k : keys) {
+      run({"send-keys", "-t", "t", k});
+      // Keys sent together would arrive as one sequence (Escape, then a letter, is Alt+letter).
+      std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+  }
+  bool wait_for(const std::string& text, int seconds = 15) {
+    for (int i = 0; i < seconds * 20; ++i) {
+      if (screen().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  std::string modes_before() { return test::read_bytes(dir_.file("before")); }
+  std::string modes_after() { return test::read_bytes(dir_.file("after")); }
+
+  // An assembled program in the test's directory.
+  std::string program(std::string_view source) {
+    auto image = test::assemble(source);
+    std::string path = dir_.file("program.bin");
+    test::write_bytes(path, test::with_trailer(std::string(image.begin(), image.end())));
+    return path;
+  }
+
+ private:
+  test::ProcessResult run(std::vector<std::string> args) {
+    args.insert(args.begin(), {tmux_path(), "-S", socket_});
+    return run_process(args);
+  }
+  test::TempDir dir_;
+  std::string socket_;
+};
+
+#define REQUIRE_TMUX() \
+  if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed"
+
+// The terminal is as the program found it: line editing and echo back on,
+// autowrap on, the keypad in numeric mode, the cursor shown, colours reset.
+void expect_restored(Tmux& t) {
+  EXPECT_FALSE(t.modes_before().empty());
+  EXPECT_EQ(t.modes_after(), t.modes_before());
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag} #{scroll_region_upper} #{scroll_region_lower}"),
+            "1 0 1 0 24");
+  // Text after the program has the terminal's own colours.
+  std::string colours = t.screen(true);
+  std::size_t exit_line = colours.find("EXIT=");
+  ASSERT_NE(exit_line, std::string::npos);
+  std::size_t line_start = colours.rfind('\n', exit_line);
+  std::string line = colours.substr(line_start + 1, colours.find('\n', exit_line) - line_start - 1);
+  EXPECT_EQ(line.find("\x1b[4"), std::string::npos) << line;
+}
+
+TEST(ConsoleInTerminal, BoxProgramDrawsShowsPageThreeAndLeavesTheTerminalAsItWas) {
+  REQUIRE_TMUX();
+  Tmux t;
+  std::string source = test::read_bytes(BASRT_SOURCE_DIR "/examples/console_box.basm");
+  std::string program = t.program(source);
+  t.start(std::string(BASRT_ENGINE) + " " + program);
+  ASSERT_TRUE(t.wait_for("Press a key to show page 3.")) << t.screen();
+
+  // The box where Locate put it, in yellow on red; the rest in white on blue.
+  EXPECT_EQ(t.line(7), std::string(20, ' ') + "\u2554" + [] {
+    std::string s;
+    for (int i = 0; i < 38; ++i) s += "\u2550";
+    return s;
+  }() + "\u2557");
+  EXPECT_NE(t.line(9).find("\u2551    Hello from the basrt console!     \u2551"), std::string::npos) << t.line(9);
+  EXPECT_EQ(t.line(14), std::string(26, ' ') + "Press a key to show page 3.");
+  std::string colours = t.screen(true);
+  EXPECT_NE(colours.find("\x1b[93m\x1b[41m\u2554"), std::string::npos) << colours;
+  EXPECT_NE(colours.find("\x1b[97m    Hello"), std::string::npos) << colours;
+  EXPECT_NE(colours.find("\x1b[44m"), std::string::npos) << colours;
+  EXPECT_EQ(t.show("#{pane_title}"), "basrt console box");
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag}"), "0 1");
+
+  t.keys({"x"});
+  ASSERT_TRUE(t.wait_for("Page 3 is on the screen now.")) << t.screen();
+  EXPECT_NE(t.line(14).find("Press a key to end."), std::string::npos);
+  EXPECT_NE(t.screen(true).find("\x1b[92m"), std::string::npos) << "page 3's text in light green";
+
+  t.keys({"Enter"});
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  EXPECT_EQ(t.line(16), "Goodbye.");
+  expect_restored(t);
+}
+
+// Prints each key's answer (negative: an extended key's scan code) until q.
+constexpr const char* kKeyEcho = R"(
+    DECLARE 0 1 0 0
+loop:
+    ASSIGN 0 0 KeyText END
+    JUMPIFNOT GVAR 0 0 "" NE END loop
+    JUMPIFNOT GVAR 0 0 "q" EQ END show
+    LEAVE
+show:
+    JUMPIFNOT LengthOf GVAR 0 0 END #2 EQ END plain
+    PRINT "-" END 11
+    PRINT CodeOf RightPart GVAR 0 0 END #1 END END END 11
+    PRINT " " END 11
+    JUMP loop
+plain:
+    PRINT CodeOf GVAR 0 0 END END 11
+    PRINT " " END 11
+    JUMP loop)";
+
+TEST(ConsoleInTerminal, KeysGiveTheirPcAnswers) {
+  REQUIRE_TMUX();
+  Tmux t;
+  t.start(std::string(BASRT_ENGINE) + " " + t.program(kKeyEcho));
+  ASSERT_TRUE(t.wait_for("", 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  t.keys({"F1", "Up", "KPEnter", "a", "A", "Enter", "Escape", "BSpace", "Tab", "F12", "Home", "C-a", "KP5", "q"});
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  EXPECT_NE(t.screen().find("-59 -72 -28 97 65 13 27 8 9 -88 -71 1 "), std::string::npos) << t.screen();
+  expect_restored(t);
+}
+
+TEST(ConsoleInTerminal, TheTerminalIsRestoredAfterARuntimeError) {
+  REQUIRE_TMUX();
+  Tmux t;
+  t.start(std::string(BASRT_ENGINE) + " " + t.program(R"(
+    COLOR 1 #14 END 1 #4 END
+    LOCATE 1 #3 END 1 #3 END 1 #0 END     ; hides the cursor
+    PRINT "about to fail" END 13
+    PRINT #1 #0 DIV END 13)"));
+  ASSERT_TRUE(t.wait_for("EXIT=1")) << t.screen();
+  EXPECT_NE(t.screen().find("Floating point division by zero"), std::string::npos);
+  expect_restored(t);
+}
+
+TEST(ConsoleInTerminal, TheTerminalIsRestoredAfterEndProcess) {
+  REQUIRE_TMUX();
+  Tmux t;
+  t.start(std::string(BASRT_ENGINE) + " " + t.program(R"(
+    LOCATE 1 #2 END 1 #1 END 1 #0 END
+    PRINT "ending" END 13
+    ENDPROCESS
+    PRINT "not reached" END 13)"));
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  EXPECT_EQ(t.screen().find("not reached"), std::string::npos);
+  expect_restored(t);
+}
+
+TEST(ConsoleInTerminal, TheTerminalIsRestoredWhenCtrlCEndsTheProgram) {
+  REQUIRE_TMUX();
+  Tmux t;
+  t.start(std::string(BASRT_ENGINE) + " " + t.program(R"(
+    COLOR 1 #15 END 1 #2 END
+    LOCATE 1 #2 END 1 #1 END 1 #0 END
+    PRINT "running" END 13
+spin:
+    JUMP spin)"));
+  ASSERT_TRUE(t.wait_for("running")) << t.screen();
+  t.keys({"C-c"});
+  ASSERT_TRUE(t.wait_for("EXIT=130")) << t.screen();
+  expect_restored(t);
+}
+
+TEST(ConsoleInTerminal, ALineTypedOnTheConsoleIsEchoedAndEdited) {
+  REQUIRE_TMUX();
+  Tmux t;
+  t.start(std::string(BASRT_ENGINE) + " " + t.program(R"(
+    DECLARE 0 1 0 0
+    DECLARE 0 1 7 0
+    PRINT "Name? " END 11
+    ASSIGN 0 0 ConsoleLine END
+    PRINT "[" GVAR 0 0 ADD "]" ADD END 13
+    PRINT "Number? " END 11
+    ASSIGN 7 0 ConsoleLine END
+    PRINT GVAR 7 0 #2 MUL END 13)"));
+  ASSERT_TRUE(t.wait_for("Name?")) << t.screen();
+  t.keys({"B", "o", "x", "BSpace", "b", "\xc3\xa9", "Enter"});
+  ASSERT_TRUE(t.wait_for("Number?")) << t.screen();
+  EXPECT_NE(t.screen().find("Name? Bob\u00e9\n[Bob\u00e9]"), std::string::npos) << t.screen();
+  t.keys({"2", "1", "Enter"});
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  EXPECT_NE(t.screen().find("Number? 21\n42"), std::string::npos) << t.screen();
+  expect_restored(t);
+}
+
+}  // namespace
+}  // namespace basrt
