@@ -20,7 +20,11 @@ namespace basrt {
 // Milliseconds since the system started, times 0.001.
 void bi_tick_seconds(Interp&, EvalFrame& f) {
   timespec ts{};
-  clock_gettime(CLOCK_BOOTTIME, &ts);
+#ifdef CLOCK_BOOTTIME
+  clock_gettime(CLOCK_BOOTTIME, &ts);  // counts the time the system slept, too
+#else
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+#endif
   const std::int64_t ms = static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
   f.push_num(static_cast<double>(ms) * 0.001);
 }
