@@ -1,7 +1,6 @@
 #include "console/console_state.h"
 
 #include <cerrno>
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -10,30 +9,6 @@
 
 namespace basrt {
 
-namespace {
-
-// Reads the terminal's answer to a cursor-position request: ESC [ row ; col R.
-bool read_cursor_report(TerminalPort& port, int& row, int& col) {
-  std::string got;
-  char buf[64];
-  for (int tries = 0; tries < 10; ++tries) {
-    std::size_t n = port.read(buf, sizeof buf, 30);
-    if (n == 0) continue;
-    got.append(buf, n);
-    auto esc = got.rfind("\x1b[");
-    auto end = got.find('R', esc == std::string::npos ? 0 : esc);
-    if (esc == std::string::npos || end == std::string::npos) continue;
-    int r = 0, c = 0;
-    if (std::sscanf(got.c_str() + esc, "\x1b[%d;%dR", &r, &c) == 2 && r > 0 && c > 0) {
-      row = r - 1;
-      col = c - 1;
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
 
 ConsoleState::ConsoleState(Interp& ip) : ip_(ip), speaker_(std::make_unique<Speaker>()) {}
 
@@ -52,21 +27,26 @@ void ConsoleState::attach(TerminalPort& port, bool keys, bool screen) {
   // Printing goes on where the terminal's cursor is, so the console's
   // cursor starts there. On a terminal taller than the screen whose cursor
   // is below the screen's last row, the terminal's text moves up until the
-  // cursor's line is the screen's last row.
+  // cursor's line is the screen's last row. A terminal that does not say
+  // where its cursor is gets its text moved up out of the way (into its
+  // scrollback), so that the screen starts empty.
   int row = 0, col = 0;
   std::string out;
-  if (keys) {
-    port.write("\x1b[6n");
-    if (read_cursor_report(port, row, col)) {
-      if (row >= kRows) {
-        out += "\x1b[" + std::to_string(view_.height()) + ";1H";
-        for (int i = kRows - 1; i < row; ++i) out += '\n';
-        row = kRows - 1;
-        out += "\x1b[" + std::to_string(kRows) + ";" + std::to_string(col + 1) + "H";
-      }
-      view_.set_terminal_cursor(row, col);
-      screen_.place_cursor(row, col);
+  height = view_.height();
+  if (port.query_cursor(row, col)) {
+    if (row >= kRows) {
+      out += "\x1b[" + std::to_string(height) + ";1H";
+      for (int i = kRows - 1; i < row; ++i) out += '\n';
+      row = kRows - 1;
+      out += "\x1b[" + std::to_string(kRows) + ";" + std::to_string(col + 1) + "H";
     }
+    view_.set_terminal_cursor(row, col);
+    screen_.place_cursor(row, col);
+  } else {
+    out += "\x1b[" + std::to_string(height) + ";1H\x1b[0m";
+    out.append(static_cast<std::size_t>(height), '\n');
+    out += "\x1b[1;1H";
+    view_.set_blank();
   }
   out += view_.setup_sequence(keys);
   port.set_sequences(view_.setup_sequence(keys), view_.restore_sequence());

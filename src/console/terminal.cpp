@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "engine/errors.h"
 
@@ -209,6 +210,40 @@ class TtyPort final : public TerminalPort {
 
   bool input_closed() const override { return closed_; }
 
+  // Where standard input is not the terminal, the answer is read from the
+  // controlling terminal, switched to raw input for that moment.
+  bool query_cursor(int& row, int& col) override {
+    if (!g_tty.screen) return false;
+    if (g_tty.keys) return TerminalPort::query_cursor(row, col);
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    termios saved{};
+    bool found = false;
+    if (tcgetattr(fd, &saved) == 0) {
+      termios raw = saved;
+      raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+      raw.c_cc[VMIN] = 0;
+      raw.c_cc[VTIME] = 0;
+      if (tcsetattr(fd, TCSANOW, &raw) == 0) {
+        static constexpr char kAsk[] = "\x1b[6n";
+        if (::write(fd, kAsk, sizeof kAsk - 1) == static_cast<ssize_t>(sizeof kAsk - 1)) {
+          std::string got;
+          char buf[64];
+          for (int tries = 0; tries < 10 && !found; ++tries) {
+            pollfd pfd{fd, POLLIN, 0};
+            if (poll(&pfd, 1, 30) <= 0) continue;
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n > 0) got.append(buf, static_cast<std::size_t>(n));
+            found = parse_cursor_report(got, row, col);
+          }
+        }
+        tcsetattr(fd, TCSANOW, &saved);
+      }
+    }
+    close(fd);
+    return found;
+  }
+
   bool size(int& width, int& height) override {
     winsize ws{};
     if (ioctl(g_tty.screen ? kOut : kIn, TIOCGWINSZ, &ws) != 0 || ws.ws_col == 0 || ws.ws_row == 0) return false;
@@ -244,6 +279,34 @@ class TtyPort final : public TerminalPort {
 };
 
 }  // namespace
+
+bool parse_cursor_report(std::string_view bytes, int& row, int& col) {
+  for (std::size_t esc = bytes.find("\x1b["); esc != std::string_view::npos; esc = bytes.find("\x1b[", esc + 1)) {
+    std::size_t i = esc + 2;
+    int r = 0, c = 0, digits = 0;
+    while (i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '9' && digits < 6) r = r * 10 + (bytes[i++] - '0'), ++digits;
+    if (digits == 0 || i >= bytes.size() || bytes[i++] != ';') continue;
+    digits = 0;
+    while (i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '9' && digits < 6) c = c * 10 + (bytes[i++] - '0'), ++digits;
+    if (digits == 0 || i >= bytes.size() || bytes[i] != 'R' || r < 1 || c < 1) continue;
+    row = r - 1;
+    col = c - 1;
+    return true;
+  }
+  return false;
+}
+
+bool TerminalPort::query_cursor(int& row, int& col) {
+  write("\x1b[6n");
+  std::string got;
+  char buf[64];
+  for (int tries = 0; tries < 10; ++tries) {
+    std::size_t n = read(buf, sizeof buf, 30);
+    got.append(buf, n);
+    if (parse_cursor_report(got, row, col)) return true;
+  }
+  return false;
+}
 
 TerminalPort& process_terminal(bool keys, bool screen) {
   static TtyPort port(keys, screen);

@@ -25,6 +25,9 @@ class TerminalPort {
   // Reads the bytes that are ready, waiting at most timeout_ms for the
   // first (0: do not wait). Returns how many were read.
   virtual std::size_t read(char* buffer, std::size_t capacity, int timeout_ms) = 0;
+  // Asks the terminal where its cursor is (0-based); false when it does not
+  // answer.
+  virtual bool query_cursor(int& row, int& col);
   // True once the input ended (the terminal hung up).
   virtual bool input_closed() const { return false; }
   // The terminal's size in cells; false when it cannot be told.
@@ -44,6 +47,10 @@ class TerminalPort {
   // Restores the terminal now (the end of the run).
   virtual void restore() {}
 };
+
+// Finds a cursor-position report (ESC [ row ; col R) in what a terminal
+// sent; row and column come back 0-based.
+bool parse_cursor_report(std::string_view bytes, int& row, int& col);
 
 // The process's terminal. `keys`: standard input is a terminal, switched to
 // key-by-key input without echo; `screen`: standard output is a terminal.

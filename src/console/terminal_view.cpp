@@ -47,6 +47,13 @@ void TerminalView::invalidate() {
   term_attr_ = -1;
 }
 
+void TerminalView::set_blank() {
+  drawn_.fill(Cell{' ', kDefaultAttribute});
+  known_.fill(true);
+  term_row_ = term_col_ = 0;
+  term_attr_ = kDefaultAttribute;
+}
+
 std::string TerminalView::setup_sequence(bool keypad) const {
   std::string s = "\x1b[?7l";  // autowrap off
   if (keypad) s += "\x1b=";     // keypad application mode

@@ -34,6 +34,9 @@ class TerminalView {
   int height() const { return height_; }
   // Forgets what the terminal shows: the next render redraws every cell.
   void invalidate();
+  // The terminal shows nothing, in its own colours, with the cursor at the
+  // top left.
+  void set_blank();
   // The terminal's cursor is at this 0-based position (from a cursor
   // report at set-up); -1 when unknown.
   void set_terminal_cursor(int row, int col) {

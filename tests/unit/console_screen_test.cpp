@@ -222,6 +222,13 @@ TEST(ConsoleTerminal, ATallTerminalScrollsOnlyTheScreensRows) {
   EXPECT_EQ(t.term.take(), "\x1b[0m\x1b[25;1H\r\n") << "a line feed on the last row scrolls the region";
 }
 
+TEST(ConsoleTerminal, ATerminalThatDoesNotTellItsCursorIsClearedIntoItsScrollback) {
+  OnTerminal t(80, 30, "");
+  EXPECT_EQ(t.term.take(), "\x1b[6n\x1b[30;1H\x1b[0m" + std::string(30, '\n') + "\x1b[1;1H\x1b[?7l\x1b=\x1b" "7\x1b[1;25r\x1b" "8");
+  t.c.write_standard_output("Hi");
+  EXPECT_EQ(t.term.take(), "Hi") << "the screen is known to be empty";
+}
+
 TEST(ConsoleTerminal, ColoursPositionsAndClearing) {
   OnTerminal t;
   t.term.take();

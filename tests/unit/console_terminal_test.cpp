@@ -179,9 +179,9 @@ TEST(ConsoleInTerminal, KeysGiveTheirPcAnswers) {
   t.start(std::string(BASRT_ENGINE) + " " + t.program(kKeyEcho));
   ASSERT_TRUE(t.wait_for("", 1));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  t.keys({"F1", "Up", "KPEnter", "a", "A", "Enter", "Escape", "BSpace", "Tab", "F12", "Home", "C-a", "KP5", "q"});
+  t.keys({"F1", "Up", "KPEnter", "a", "A", "Enter", "Escape", "BSpace", "Tab", "F12", "Home", "C-a", "KP5", "q"});  // KP5: a digit in keypad mode
   ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
-  EXPECT_NE(t.screen().find("-59 -72 -28 97 65 13 27 8 9 -88 -71 1 "), std::string::npos) << t.screen();
+  EXPECT_NE(t.screen().find("-59 -72 -28 97 65 13 27 8 9 -88 -71 1 53 "), std::string::npos) << t.screen();
   expect_restored(t);
 }
 
@@ -223,6 +223,20 @@ spin:
   ASSERT_TRUE(t.wait_for("running")) << t.screen();
   t.keys({"C-c"});
   ASSERT_TRUE(t.wait_for("EXIT=130")) << t.screen();
+  expect_restored(t);
+}
+
+TEST(ConsoleInTerminal, WithInputFromAPipeOutputStartsWhereTheCursorIs) {
+  REQUIRE_TMUX();
+  Tmux t;
+  t.start("echo one; echo two; printf 'piped\\n' | " + std::string(BASRT_ENGINE) + " " + t.program(R"(
+    PRINT "[" ConsoleLine ADD "]" ADD END 13
+    PRINT ConsoleRow END 13)"));
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  EXPECT_EQ(t.line(0), "one");
+  EXPECT_EQ(t.line(1), "two");
+  EXPECT_EQ(t.line(2), "[piped]");
+  EXPECT_EQ(t.line(3), "4");
   expect_restored(t);
 }
 
