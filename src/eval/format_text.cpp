@@ -10,6 +10,8 @@ namespace basrt {
 
 namespace {
 
+constexpr long kMaxNumber = 1000000;
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 [[noreturn]] void invalid(std::string_view format) {
@@ -50,14 +52,16 @@ class Formatter {
     if (i_ < fmt_.size() && fmt_[i_] == '*') {
       ++i_;
       const FormatArg& a = take();
-      if (a.kind != FormatKind::kInteger) invalid(fmt_);
+      if (a.kind != FormatKind::kInteger || a.integer >= kMaxNumber || a.integer <= -kMaxNumber) invalid(fmt_);
       v = a.integer;
       return true;
     }
     if (i_ >= fmt_.size() || !is_digit(fmt_[i_])) return false;
     v = 0;
     while (i_ < fmt_.size() && is_digit(fmt_[i_])) {
-      if (v < 100000000) v = v * 10 + (fmt_[i_] - '0');
+      v = v * 10 + (fmt_[i_] - '0');
+      // A width or precision of a million or more cannot be meant.
+      if (v >= kMaxNumber) invalid(fmt_);
       ++i_;
     }
     return true;

@@ -28,50 +28,70 @@ std::vector<Item> compile(std::string_view p) {
   return items;
 }
 
-bool match(const std::vector<Item>& p, std::size_t pi, std::string_view n, std::size_t ni) {
-  while (pi < p.size()) {
-    const Item& it = p[pi];
-    switch (it.token) {
-      case Token::kStar:
-        for (std::size_t k = n.size() + 1; k-- > ni;)
-          if (match(p, pi + 1, n, k)) return true;
-        return false;
-      case Token::kDosStar: {
-        // Up to the last dot of the name, or to its end when it has none.
-        const std::size_t dot = n.rfind('.');
-        const std::size_t limit = dot == std::string_view::npos || dot < ni ? n.size() : dot;
-        for (std::size_t k = limit + 1; k-- > ni;)
-          if (match(p, pi + 1, n, k)) return true;
-        return false;
-      }
-      case Token::kDosQuestion:
-        if (ni < n.size() && n[ni] != '.') {
+// Matching with stars backtracks; the (pattern, name) positions known to
+// fail are remembered, so that no pattern takes more than quadratic time.
+struct Matcher {
+  const std::vector<Item>& p;
+  std::string_view n;
+  std::vector<bool> failed;
+
+  Matcher(const std::vector<Item>& pattern, std::string_view name)
+      : p(pattern), n(name), failed((pattern.size() + 1) * (name.size() + 1), false) {}
+
+  bool match(std::size_t pi, std::size_t ni) {
+    const std::size_t key = pi * (n.size() + 1) + ni;
+    if (failed[key]) return false;
+    if (run(pi, ni)) return true;
+    failed[key] = true;
+    return false;
+  }
+
+  bool run(std::size_t pi, std::size_t ni) {
+    while (pi < p.size()) {
+      const Item& it = p[pi];
+      switch (it.token) {
+        case Token::kStar:
+          for (std::size_t k = n.size() + 1; k-- > ni;)
+            if (match(pi + 1, k)) return true;
+          return false;
+        case Token::kDosStar: {
+          // Up to the last dot of the name, or to its end when it has none.
+          const std::size_t dot = n.rfind('.');
+          const std::size_t limit = dot == std::string_view::npos || dot < ni ? n.size() : dot;
+          for (std::size_t k = limit + 1; k-- > ni;)
+            if (match(pi + 1, k)) return true;
+          return false;
+        }
+        case Token::kDosQuestion:
+          if (ni < n.size() && n[ni] != '.') {
+            ++ni;
+            ++pi;
+          } else {
+            while (pi < p.size() && p[pi].token == Token::kDosQuestion) ++pi;
+          }
+          break;
+        case Token::kDosDot:
+          if (ni < n.size() && n[ni] == '.') ++ni;
+          else if (ni != n.size()) return false;
+          ++pi;
+          break;
+        case Token::kChar:
+          if (ni >= n.size() || ascii_upper(n[ni]) != ascii_upper(it.c)) return false;
           ++ni;
           ++pi;
-        } else {
-          while (pi < p.size() && p[pi].token == Token::kDosQuestion) ++pi;
-        }
-        break;
-      case Token::kDosDot:
-        if (ni < n.size() && n[ni] == '.') ++ni;
-        else if (ni != n.size()) return false;
-        ++pi;
-        break;
-      case Token::kChar:
-        if (ni >= n.size() || ascii_upper(n[ni]) != ascii_upper(it.c)) return false;
-        ++ni;
-        ++pi;
-        break;
+          break;
+      }
     }
+    return ni == n.size();
   }
-  return ni == n.size();
-}
+};
 
 }  // namespace
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   if (pattern == "*" || pattern == "*.*") return true;
-  return match(compile(pattern), 0, name, 0);
+  const std::vector<Item> items = compile(pattern);
+  return Matcher(items, name).match(0, 0);
 }
 
 }  // namespace basrt
