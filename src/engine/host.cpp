@@ -43,9 +43,8 @@ void print_box(std::string_view title, std::string_view text, const ButtonSet& b
 // gets its default answer; window messages go nowhere and every metric is 0.
 class ConsoleHost : public Host {
  public:
-  void show_message(Interp&, std::string_view text) override {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s\n[OK]\n", console_text(text).c_str());
+  void show_message(Interp& ip, std::string_view text) override {
+    print_box(application_title(ip), text, message_box_buttons(0));
   }
 
   int message_box(Interp&, std::string_view text, std::string_view caption, std::int32_t flags) override {
