@@ -15,6 +15,7 @@
 #include <string>
 
 #include "dataobj/registry_store.h"
+#include "dataobj/registry_text.h"
 #include "engine/errors.h"
 #include "support/images.h"
 #include "support/process.h"
@@ -330,6 +331,93 @@ done:)");
   EXPECT_EQ(s.value_count(k), 300);
   EXPECT_EQ(as_int(s.read(k, "a" + std::string(150, 'x'))->data), 150);
   EXPECT_EQ(as_int(s.read(k, "b" + std::string(150, 'x'))->data), 150);
+}
+
+}  // namespace
+}  // namespace basrt::registry
+
+// ---- .reg text ----
+
+namespace basrt::registry {
+namespace {
+
+struct RegText : ::testing::Test {
+  TempDir dir;
+  Store store{dir.file("a.sqlite3")};
+  KeyId user = store.root_key(kCurrentUser);
+};
+
+TEST_F(RegText, ExportAndImportGiveTheSameStore) {
+  KeyId k = store.create(user, {"Software", "Demo"});
+  store.create(k, {"Empty"});
+  store.write(k, "Name", kString, std::string("Al \"the\" \\ caf\xE9 \x80\0", 18));
+  store.write(k, "", kString, std::string("default\0", 8));
+  std::int32_t n = 42;
+  store.write(k, "Count", kDword, std::string(reinterpret_cast<char*>(&n), 4));
+  double d = 0.25;
+  store.write(k, "Ratio", kBinary, std::string(reinterpret_cast<char*>(&d), 8));
+  store.write(k, "Long", kBinary, std::string(100, '\x5a'));
+  store.write(k, "Path", kExpandString, std::string("%HOME%\\x\0", 9));
+  store.write(k, "Lines", kString, std::string("one\r\ntwo\0", 9));
+  store.write(store.root_key(kLocalMachine), "AtRoot", kDword, std::string(4, '\0'));
+
+  std::string text = *export_text(store);
+  for (const char* line : {"[HKEY_CURRENT_USER\\Software\\Demo]\r\n", "\"Name\"=\"Al \\\"the\\\" \\\\ caf\xC3\xA9 \xE2\x82\xAC\"\r\n",
+                           "@=\"default\"\r\n", "\"Count\"=dword:0000002a\r\n", "\"Ratio\"=hex:00,00,00,00,00,00,d0,3f\r\n",
+                           "[HKEY_CURRENT_USER\\Software\\Demo\\Empty]\r\n", "\"Path\"=hex(2):25,00,48,00",
+                           "\"Lines\"=hex(1):6f,00,6e,00,65,00,0d,00,0a,00", "[HKEY_LOCAL_MACHINE]\r\n\"AtRoot\"=dword:00000000"})
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+  EXPECT_NE(text.find(",\\\r\n  5a,"), std::string::npos) << "long hexadecimal data wraps";
+
+  Store other(dir.file("b.sqlite3"));
+  ImportResult r = import_text(other, text);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(*export_text(other), text);
+  EXPECT_EQ(other.read(other.find(other.root_key(kCurrentUser), {"software", "demo"}), "name")->data,
+            std::string("Al \"the\" \\ caf\xE9 \x80\0", 18));
+}
+
+TEST_F(RegText, ImportsTheFormsThatWindowsWrites) {
+  store.write(store.create(user, {"Old"}), "x", kDword, std::string(4, '\0'));
+  KeyId keep = store.create(user, {"Keep"});
+  store.write(keep, "gone", kDword, std::string(4, '\0'));
+  // REGEDIT4: Windows-1252 text, hex(2) data in the same code page.
+  std::string ansi =
+      "REGEDIT4\r\n\r\n; a comment\r\n[-HKEY_CURRENT_USER\\Old]\r\n[HKCU\\Keep]\r\n\"gone\"=-\r\n"
+      "\"Caf\xE9\"=\"cr\xE8me\"\r\n\"Env\"=hex(2):25,41,25,00\r\n\"Bytes\"=hex:01,\\\r\n  02,03\r\n";
+  ImportResult r = import_text(store, ansi);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_FALSE(store.find(user, {"Old"}));
+  EXPECT_FALSE(store.read(keep, "gone"));
+  EXPECT_EQ(store.read(keep, "caf\xC9")->data, std::string("cr\xE8me\0", 6));
+  EXPECT_EQ(store.read(keep, "Env")->data, std::string("%A%\0", 4));
+  EXPECT_EQ(store.read(keep, "Bytes")->data, "\x01\x02\x03");
+
+  // Version 5 in UTF-16LE with its byte-order mark.
+  std::string utf8 = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Wide]\r\n\"\xE2\x82\xAC\"=\"\xCF\x80\"\r\n";
+  std::string wide = "\xFF\xFE";
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    auto b = static_cast<unsigned char>(utf8[i]);
+    char16_t c = b;
+    if (b == 0xE2) c = 0x20AC, i += 2;  // the euro sign
+    else if (b == 0xCF) c = 0x03C0, i += 1;  // pi: not in Windows-1252
+    wide += static_cast<char>(c & 0xFF);
+    wide += static_cast<char>(c >> 8);
+  }
+  r = import_text(store, wide);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(store.read(store.find(user, {"Wide"}), "\x80")->data, std::string("?\0", 2));
+}
+
+TEST_F(RegText, AnErrorChangesNothingAndNamesItsLine) {
+  std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\New]\r\n\"a\"=dword:00000001\r\n\"b\"=word:2\r\n";
+  ImportResult r = import_text(store, text);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("line 5"), std::string::npos) << r.error;
+  EXPECT_FALSE(store.find(user, {"New"}));
+  EXPECT_FALSE(import_text(store, "[HKEY_CURRENT_USER\\X]\r\n").ok) << "the header is required";
+  EXPECT_FALSE(import_text(store, "REGEDIT4\r\n[HKEY_NOWHERE\\X]\r\n").ok);
 }
 
 }  // namespace
