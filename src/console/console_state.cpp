@@ -146,6 +146,9 @@ void ConsoleState::poll_keys(int timeout_ms) {
 
 bool ConsoleState::key_pressed() {
   if (!keys_from_terminal()) return false;
+  // Programs that wait for a key draw nothing meanwhile: a terminal that was
+  // resized, or given back after a stop, gets the screen again here.
+  if (screen_attached_ && port_->redraw_pending()) refresh();
   poll_keys(0);
   return !keys_.empty();
 }

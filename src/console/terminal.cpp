@@ -252,6 +252,8 @@ class TtyPort final : public TerminalPort {
     return true;
   }
 
+  bool redraw_pending() const override { return g_tty.redraw; }
+
   bool take_redraw() override {
     if (!g_tty.redraw) return false;
     g_tty.redraw = 0;

@@ -35,6 +35,7 @@ class TerminalPort {
   // True once after the terminal was resized, or the process resumed after
   // a stop: the screen must be drawn again.
   virtual bool take_redraw() { return false; }
+  virtual bool redraw_pending() const { return false; }
   // Line input: the terminal's own line editing and echo, for reading a
   // line of text; off again returns to key-by-key input.
   virtual void line_input(bool) {}

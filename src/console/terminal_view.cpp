@@ -45,6 +45,10 @@ void TerminalView::invalidate() {
   redraw_all_ = true;
   term_row_ = term_col_ = -1;
   term_attr_ = -1;
+  // The terminal may have been restored meanwhile (a stop and a resume):
+  // its cursor is shown again, in its own shape.
+  term_cursor_visible_ = true;
+  if (shape_changed_) term_cursor_size_ = -1;
 }
 
 void TerminalView::set_blank() {

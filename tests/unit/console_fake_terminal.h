@@ -30,6 +30,7 @@ class FakeTerminal : public TerminalPort {
     h = height;
     return true;
   }
+  bool redraw_pending() const override { return redraw; }
   bool take_redraw() override {
     bool r = redraw;
     redraw = false;

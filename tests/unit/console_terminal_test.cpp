@@ -50,6 +50,12 @@ class Tmux {
     auto r = run({"-u", "-f", "/dev/null", "new-session", "-d", "-x", "80", "-y", "25", "-s", "t", "sh", "-c", script});
     ASSERT_EQ(r.status, 0) << r.err;
   }
+  // An interactive shell with job control, for typing commands.
+  void start_shell() {
+    auto r = run({"-u", "-f", "/dev/null", "new-session", "-d", "-x", "80", "-y", "25", "-s", "t", "bash", "--norc",
+                  "--noprofile", "-i"});
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
   std::string screen(bool colours = false) {
     std::vector<std::string> args{"capture-pane", "-p", "-t", "t"};
     if (colours) args.push_back("-e");
@@ -224,6 +230,34 @@ spin:
   t.keys({"C-c"});
   ASSERT_TRUE(t.wait_for("EXIT=130")) << t.screen();
   expect_restored(t);
+}
+
+TEST(ConsoleInTerminal, CtrlZGivesTheTerminalBackAndFgTakesItAgain) {
+  REQUIRE_TMUX();
+  if (access("/bin/bash", X_OK) != 0) GTEST_SKIP() << "bash is not installed";
+  Tmux t;
+  const std::string program = t.program(R"(
+    LOCATE 1 #2 END 1 #1 END 1 #0 END
+    PRINT "running" END 13
+spin:
+    JUMPIFNOT LengthOf KeyText END END spin)");
+  t.start_shell();
+  t.keys({"PS1='$ '", "Enter", "clear", "Enter"});
+  t.keys({std::string(BASRT_ENGINE) + " " + program, "Enter"});
+  ASSERT_TRUE(t.wait_for("running")) << t.screen();
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "0 1 0");
+  t.keys({"C-z"});
+  ASSERT_TRUE(t.wait_for("Stopped")) << t.screen();
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "1 0 1");
+  t.keys({"fg", "Enter"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "0 1 0");
+  EXPECT_EQ(t.screen().find("Stopped"), std::string::npos) << "the program's screen is drawn again";
+  t.keys({"x"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  t.keys({"echo EXIT=$?", "Enter"});
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "1 0 1");
 }
 
 TEST(ConsoleInTerminal, WithInputFromAPipeOutputStartsWhereTheCursorIs) {
