@@ -110,10 +110,10 @@ void bi_base_text(Interp& ip, EvalFrame& f) {
   f.push_str(convert_base(view(digits), from, to));
 }
 
-// The format text, then the argument list. Each specification gives its
+// The format text, then the argument list. Each conversion gives its
 // argument a kind before the arguments are evaluated: an integer argument is
 // the truncated number, a floating one the number, a text one the text;
-// arguments beyond the last specification are integers. At most 50
+// arguments beyond the last conversion are integers. At most 50
 // arguments take part; unused ones are the integer 0.
 void bi_format_text(Interp& ip, EvalFrame& f) {
   constexpr std::size_t kArguments = 50;

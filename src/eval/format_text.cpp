@@ -1,4 +1,4 @@
-// Formatted text: the conversion specifications of the FormatText built-in,
+// Formatted text: the conversions (%d, %s, ...) of the FormatText built-in,
 // written by the engine itself so that the result is the same on every host.
 
 #include <cstdio>
@@ -36,7 +36,7 @@ class Formatter {
         out += '%';
         continue;
       }
-      specification(out);
+      conversion(out);
     }
   }
 
@@ -69,7 +69,7 @@ class Formatter {
 
   char peek() const { return i_ < fmt_.size() ? fmt_[i_] : '\0'; }
 
-  void specification(Str& out) {
+  void conversion(Str& out) {
     bool left = false;
     long width = -1, precision = -1, v = 0;
     bool have = number(v);
@@ -189,7 +189,7 @@ std::vector<FormatKind> format_kinds(std::string_view format) {
         i = j;
         break;
       }
-      if (j + 1 == format.size()) return kinds;  // an unfinished specification ends the scan
+      if (j + 1 == format.size()) return kinds;  // an unfinished conversion ends the scan
     }
   }
   return kinds;

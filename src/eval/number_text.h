@@ -53,14 +53,14 @@ char thousands_separator(char decimal_separator);
 
 // ---- formatted text (the FormatText built-in) ----
 
-// The kinds that conversion specifications give their arguments.
+// The kinds that the conversions (%d, %s, ...) of a format text give their arguments.
 enum class FormatKind : std::uint8_t { kInteger, kFloat, kText };
 
-// The kind of each specification of a format text, in order, as the built-in
+// The kind of each conversion of a format text, in order, as the built-in
 // assigns them before it evaluates the arguments: a '%' starts a
-// specification, the first of the letters d x (integer), e f g n m (floating)
+// conversion, the first of the letters d x (integer), e f g n m (floating)
 // or s (text), in either case, ends it; whatever stands between is passed
-// over (so "%%" starts a specification too).
+// over (so "%%" starts a conversion too).
 std::vector<FormatKind> format_kinds(std::string_view format);
 
 // One argument of a formatted text.
@@ -71,7 +71,7 @@ struct FormatArg {
   std::string text;
 };
 
-// Writes a format text with its arguments. A specification is
+// Writes a format text with its arguments. A conversion is
 //   % [index:] [-] [width] [.precision] type
 // where index, width and precision are decimal numbers or '*' (the next
 // argument, an integer), '-' left-justifies within the width, and the type is
@@ -81,9 +81,9 @@ struct FormatArg {
 // decimals, 2 by default), g (general; precision = significant digits, 15 by
 // default), n (fixed with thousands separators), m (currency), s (text;
 // precision = most characters); "%%" writes one '%'. Raises "Format '%s'
-// invalid or incompatible with argument" for a malformed specification or an
+// invalid or incompatible with argument" for a malformed conversion or an
 // argument of the wrong kind, and "No argument for format '%s'" when a
-// specification has no argument left.
+// conversion has no argument left.
 void format_text(std::string_view format, const std::vector<FormatArg>& args, char separator, Str& out);
 
 // The standard text-to-floating conversion: optional surrounding spaces, a

@@ -1,6 +1,6 @@
 // The number formatter: the general, exponent, fixed, number and currency
 // formats with their precision and digits, the decimal separator, formatted
-// text with its specifications and errors, and the lenient parser.
+// text with its conversions and errors, and the lenient parser.
 
 #include <gtest/gtest.h>
 
@@ -119,7 +119,7 @@ FormatArg text(const char* v) {
   return a;
 }
 
-TEST(FormatText, Specifications) {
+TEST(FormatText, Conversions) {
   struct Case {
     const char* format;
     std::vector<FormatArg> args;
@@ -140,7 +140,7 @@ TEST(FormatText, Specifications) {
       {"%*d|%-*d|%.*f", {integer(5), integer(42), integer(4), integer(1), integer(1), real(2.25)}, "   42|1   |2.3"},
       {"%*d", {integer(-4), integer(7)}, "7   "},                  // a negative width left-justifies
       {"%1:s %0:s %s", {text("a"), text("b"), text("c")}, "b a b"}, // an index moves the next argument
-      {"no specifications", {}, "no specifications"},
+      {"no conversions", {}, "no conversions"},
   };
   for (const Case& c : cases) EXPECT_EQ(formatted(c.format, c.args), c.text) << c.format;
   EXPECT_EQ(formatted("%.2f|%n", {real(2.5), real(1234.5)}, ','), "2,50|1.234,50");
@@ -171,18 +171,18 @@ TEST(FormatText, Errors) {
       EXPECT_EQ(std::string(e.what()), c.message);
     }
   }
-  // Only 50 arguments exist: a 51st specification has none.
+  // Only 50 arguments exist: a 51st conversion has none.
   std::string many;
   for (int i = 0; i < 51; ++i) many += "%d";
   try {
     formatted(many, {});
-    ADD_FAILURE() << "51 specifications did not fail";
+    ADD_FAILURE() << "51 conversions did not fail";
   } catch (const RuntimeError& e) {
     EXPECT_NE(std::string(e.what()).find("No argument for format"), std::string::npos);
   }
 }
 
-TEST(FormatText, KindsOfTheSpecifications) {
+TEST(FormatText, KindsOfTheConversions) {
   using K = FormatKind;
   struct Case {
     const char* format;
@@ -191,7 +191,7 @@ TEST(FormatText, KindsOfTheSpecifications) {
   const Case cases[] = {
       {"%d %s %f", {K::kInteger, K::kText, K::kFloat}},
       {"%5.2E %X %-3S %m %N %g", {K::kFloat, K::kInteger, K::kText, K::kFloat, K::kFloat, K::kFloat}},
-      // a doubled percent sign starts a specification that ends at the next
+      // a doubled percent sign starts a conversion that ends at the next
       // letter of the list ("d" of "done"), which shifts the kinds after it
       {"100%% done %s", {K::kInteger, K::kText}},
       {"%u items", {K::kFloat}},  // 'u' is not in the list: the 'e' of "items" ends it
