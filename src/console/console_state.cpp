@@ -1,6 +1,7 @@
 #include "console/console_state.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include <unistd.h>
 

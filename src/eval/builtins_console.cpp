@@ -29,10 +29,7 @@ void bi_console_peek(Interp& ip, EvalFrame& f) {
 
 // The console's standard handles are the process's descriptors 0 and 1;
 // a windowed process has none (0).
-void bi_console_input_handle(Interp& ip, EvalFrame& f) {
-  (void)ip;
-  f.push_num(0);
-}
+void bi_console_input_handle(Interp&, EvalFrame& f) { f.push_num(0); }
 
 void bi_console_mode(Interp& ip, EvalFrame& f) { f.push_num(ip.options.console ? 1 : 0); }
 
