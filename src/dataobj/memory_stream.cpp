@@ -1,7 +1,6 @@
 // The memory stream (type 47): a growable byte buffer with a position,
 // created empty by its declaration.
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 #include <new>
@@ -9,8 +8,8 @@
 #include "dataobj/families.h"
 #include "dataobj/stream_members.h"
 #include "engine/errors.h"
-#include "engine/low_arena.h"
 #include "engine/safe_mode.h"
+#include "interp/raw_memory.h"
 
 namespace basrt {
 
@@ -23,24 +22,17 @@ std::unique_ptr<ObjectBase> create(Interp&, std::int64_t index) { return std::ma
 
 // Raw memory transfers take addresses from the program. Only memory the
 // engine handed out (the low arena: variables, arrays, records, strings and
-// memory streams) may be read or written through them; any other address is
-// refused instead of crashing the engine.
+// memory streams) may be read or written through them; any other address
+// raises "Invalid memory address" instead of crashing the engine.
 void* program_memory(Interp& ip, double address, std::int64_t count) {
   refuse_in_safe_mode(ip, "Raw memory access");
-  // Addresses are 32-bit words: a number from 0 to 2^32 - 1, or the same
-  // word read as a signed integer.
-  const double whole = std::trunc(address);
-  if (!(whole >= -2147483648.0 && whole < 4294967296.0)) throw_invalid_operation();
-  const auto a = static_cast<std::uint32_t>(static_cast<std::int64_t>(whole));
+  const std::uint32_t a = address_of_number(address);
   if (count <= 0) return nullptr;
-  if (!low_arena::contains(a, static_cast<std::uint64_t>(count)))
-    throw_error("Invalid memory address " + std::to_string(a) + " (" + std::to_string(count) + " bytes)");
-  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(a));
+  return memory_at(a, static_cast<std::uint64_t>(count));
 }
 
 void get_address(Interp& ip, EvalFrame& f, std::int64_t index) {
-  const std::uint8_t* p = memory_stream_at(ip, index).buffer().data();
-  f.push_num(static_cast<double>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p))));
+  f.push_num(address_number(memory_stream_at(ip, index).buffer().data()));
 }
 
 void set_size(Interp& ip, std::int64_t index) {

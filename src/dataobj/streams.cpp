@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "engine/errors.h"
 #include "eval/convert.h"
@@ -18,6 +19,14 @@
 #include "objects/object_args.h"
 
 namespace basrt {
+
+namespace {
+// Memory streams and texts live in the low arena, which programs share with
+// all their variables; like the memory of the 32-bit processes the programs
+// were made for, it runs out: a stream or a text of more than 1 GiB is
+// refused as memory exhaustion before it takes the machine's memory.
+constexpr std::int64_t kMaxMemoryStream = std::int64_t{1} << 30;
+}  // namespace
 
 // ---- file streams ----
 
@@ -88,6 +97,7 @@ std::int64_t MemoryStream::read(void* dst, std::int64_t n) {
 void MemoryStream::write(const void* src, std::int64_t n) {
   if (n <= 0 || position_ < 0) return;
   const std::int64_t end = position_ + n;
+  if (end > kMaxMemoryStream) throw std::bad_alloc();
   // A position past the end leaves a gap of zero bytes.
   if (end > size()) buffer_.grow_to(static_cast<std::size_t>(end));
   std::memmove(buffer_.data() + position_, src, static_cast<std::size_t>(n));
@@ -96,6 +106,7 @@ void MemoryStream::write(const void* src, std::int64_t n) {
 
 void MemoryStream::set_size(std::int64_t n) {
   if (n < 0) n = 0;
+  if (n > kMaxMemoryStream) throw std::bad_alloc();
   buffer_.resize(static_cast<std::size_t>(n));
   if (position_ > n) position_ = n;
 }
@@ -216,6 +227,7 @@ void write_sized_number(Stream& s, double value, double code) {
 
 Str read_text(Stream& s, std::int64_t n) {
   if (n <= 0) return Str();
+  if (n > kMaxMemoryStream) throw std::bad_alloc();
   Str r(static_cast<std::size_t>(n), ' ');
   s.read(r.data(), n);
   return r;
