@@ -115,7 +115,7 @@ void write_value(Interp& ip, const RegistryObject& r, std::string_view name, int
     throw_error("Cannot write the " + value_label(r, name) + ": the key does not exist");
 }
 
-// The data-type answers of the toolkit: 0 unknown, 1 string, 2 expandable
+// The data-type answers that programs expect: 0 unknown, 1 string, 2 expandable
 // string, 3 integer, 4 binary.
 int data_type_answer(int type) {
   switch (type) {
