@@ -148,11 +148,49 @@ void push_scalar(Interp& ip, EvalFrame& f, const ScalarStores& st, int t, std::i
 
 // ---- statements ----
 
+namespace {
+
+// `s = s + x`, where x is a text literal or another text variable of the same
+// scope, appends x to s in place instead of copying s onto the stack and back:
+// the expression has no other effect, so the result is the same. Answers
+// false (reading nothing) for any other expression.
+bool append_in_place(Interp& ip, StrList& list, std::int64_t index, int read_code) {
+  CodeStream& cs = ip.cs;
+  const std::uint8_t* p = cs.data + cs.pc;
+  const std::int64_t left = cs.size - cs.pc;
+  if (index < 0 || index >= static_cast<std::int64_t>(list.size()) || left < 6) return false;
+  std::int16_t first;
+  std::memcpy(&first, p + 2, 2);
+  if (p[0] != read_code || p[1] != kString || first != index) return false;
+  Str& target = list[static_cast<std::size_t>(index)];
+  if (p[4] == 2 && p[5] == kString && left >= 8) {  // a text literal
+    std::int16_t len;
+    std::memcpy(&len, p + 6, 2);
+    if (len < 0 || len > kLiteralMax || left < 10 + len || p[8 + len] != 54 || p[9 + len] != 11) return false;
+    target.append(reinterpret_cast<const char*>(p + 8), static_cast<std::size_t>(len));
+    cs.pc += 10 + len;
+    return true;
+  }
+  if (p[4] == read_code && p[5] == kString && left >= 10 && p[8] == 54 && p[9] == 11) {  // another variable
+    std::int16_t other;
+    std::memcpy(&other, p + 6, 2);
+    if (other == index || other < 0 || other >= static_cast<std::int16_t>(list.size() > 32767 ? 32767 : list.size()))
+      return false;
+    target += list[static_cast<std::size_t>(other)];
+    cs.pc += 10;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 // Opcode 1: type code, index, expression (type codes 0 to 9).
 Flow stmt_assign_global(Interp& ip) {
   const int t = ip.cs.u8();
   const std::int64_t index = ip.cs.i16();
   if (t > kVariant) return Flow::kNext;
+  if (t == kString && append_in_place(ip, ip.global_strings, index, 1)) return Flow::kNext;
   const std::uint8_t kind = evaluate(ip);
   if (is_numeric_type(t)) store_numeric(ip.global_num[static_cast<std::size_t>(t - 1)], t, index * kWidth[t], ip.rnum);
   else assign_scalar(ip, global_stores(ip), t, index, kind);
@@ -164,6 +202,10 @@ Flow stmt_assign_local(Interp& ip) {
   const int t = ip.cs.u8();
   const std::int64_t index = ip.cs.i16();
   if (t > kFixed) return Flow::kNext;
+  if (t == kString) {
+    ScalarStores st = local_stores(ip);
+    if (st && append_in_place(ip, *st.strings, index, 42)) return Flow::kNext;
+  }
   const std::uint8_t kind = evaluate(ip);
   assign_scalar(ip, local_stores(ip), t, index, kind);
   return Flow::kNext;
