@@ -77,6 +77,11 @@ void write_slots(Interp& ip, std::initializer_list<SlotValue> slots) {
 }  // namespace
 
 bool run_handler(Interp& ip, std::int32_t procedure, std::initializer_list<SlotValue> slots) {
+  double unused = 0;
+  return run_handler(ip, procedure, slots, unused);
+}
+
+bool run_handler(Interp& ip, std::int32_t procedure, std::initializer_list<SlotValue> slots, double& function_result) {
   if (procedure <= 0) return false;
   write_slots(ip, slots);
   SavedState saved(ip);
@@ -89,6 +94,7 @@ bool run_handler(Interp& ip, std::int32_t procedure, std::initializer_list<SlotV
     saved.restore(ip);
     throw;
   }
+  function_result = ip.fn_num;
   saved.restore(ip);
   return true;
 }

@@ -39,6 +39,10 @@ struct SlotValue {
 // nothing and answers false. Errors inside the handler propagate to the
 // caller after the state has been restored.
 bool run_handler(Interp& ip, std::int32_t procedure, std::initializer_list<SlotValue> slots);
+// The same; when the handler runs to its end, `function_result` receives the
+// function result's double as the handler left it, before the interrupted
+// code's function result is put back (native callbacks answer it).
+bool run_handler(Interp& ip, std::int32_t procedure, std::initializer_list<SlotValue> slots, double& function_result);
 
 // The same, but an error inside the handler is swallowed, as event
 // dispatchers do; answers whether the handler ran to its end.
