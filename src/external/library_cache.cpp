@@ -35,7 +35,11 @@ const LibraryCache::Entry& LibraryCache::load(Interp& ip, std::string_view name)
   e.module = open_native_library(ip, name);
   if (e.module) {
     e.handle = next_handle_++;
-    opened_.push_back(e.module);
+    // The cache holds one reference per module, taken at its first load, so
+    // that release unloads modules in the order they were first loaded, also
+    // when a library was forgotten and loaded again or two names find it.
+    if (std::find(opened_.begin(), opened_.end(), e.module) != opened_.end()) dlclose(e.module);
+    else opened_.push_back(e.module);
   }
   entries_.push_back(std::move(e));
   return entries_.back();

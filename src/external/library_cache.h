@@ -52,15 +52,15 @@ class LibraryCache {
   // Removes the entry for `name` (the module stays loaded until release).
   // Answers whether there was one.
   bool forget(std::string_view name);
-  // Unloads every library the engine loaded, in load order, also those whose
-  // entries were forgotten, and empties the cache.
+  // Unloads every library the engine loaded, in the order of their first
+  // loads, also those whose entries were forgotten, and empties the cache.
   void release();
 
   const std::vector<Entry>& entries() const { return entries_; }
 
  private:
   std::vector<Entry> entries_;
-  std::vector<void*> opened_;  // every module loaded, in load order
+  std::vector<void*> opened_;  // every module loaded, once, in the order of first loads
   std::int32_t next_handle_ = 1;
 };
 

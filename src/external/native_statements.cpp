@@ -21,6 +21,10 @@
 // bytes must be passed in any case. This holds for a missing library, a
 // missing entry point and a type combination the fixed path does not accept,
 // with any argument count and in both the statement and the expression forms.
+//
+// Text arguments are zero-terminated copies that live while the call runs, on
+// both paths; native code that keeps such a pointer after the call returns
+// must copy the text.
 
 #include <dlfcn.h>
 
@@ -194,7 +198,10 @@ void call_declared(Interp& ip, Form form) {
   clear_result(ip);
   if (!function) return;
 
-  // The result's form, and the combinations that are not called.
+  // The result's form, and the combinations that are not called. The general
+  // path answers the returned integer word whatever r says, except that a
+  // single or double result (which a 32-bit caller found elsewhere than in
+  // the integer register) comes back as its value.
   NativeResultKind result = NativeResultKind::kNone;
   if (form == Form::kFunction) {
     if (path == Path::kGeneral) {
