@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-#include "console/cp437.h"
+#include "engine/code_pages.h"
 #include "engine/errors.h"
 
 namespace basrt {

@@ -1,6 +1,6 @@
 #include "console/keys.h"
 
-#include "console/cp437.h"
+#include "engine/code_pages.h"
 
 namespace basrt {
 

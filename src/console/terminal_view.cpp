@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "console/cp437.h"
+#include "engine/code_pages.h"
 
 namespace basrt {
 

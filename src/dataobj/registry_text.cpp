@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dataobj/text_fold.h"
+#include "engine/code_pages.h"
 #include "engine/errors.h"
 
 namespace basrt::registry {
@@ -17,67 +18,6 @@ namespace basrt::registry {
 namespace {
 
 // ---- character sets ----
-
-// Code points of the bytes 0x80 to 0x9F in Windows-1252; the five bytes the
-// code page leaves free map to the C1 controls of the same number.
-constexpr std::array<char32_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char32_t from_cp1252(unsigned char b) { return (b >= 0x80 && b <= 0x9F) ? kHigh[b - 0x80] : b; }
-
-char to_cp1252(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-  for (std::size_t i = 0; i < kHigh.size(); ++i)
-    if (kHigh[i] == c) return static_cast<char>(0x80 + i);
-  return '?';
-}
-
-void put_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// Decodes UTF-8; false when the text is not valid UTF-8.
-bool decode_utf8(std::string_view s, std::u32string& out) {
-  out.clear();
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::size_t n = 0;
-    char32_t c = b;
-    if (b >= 0x80) {
-      if ((b & 0xE0) == 0xC0) n = 1, c = b & 0x1F;
-      else if ((b & 0xF0) == 0xE0) n = 2, c = b & 0x0F;
-      else if ((b & 0xF8) == 0xF0) n = 3, c = b & 0x07;
-      else return false;
-      if (i + n >= s.size()) return false;
-    }
-    for (std::size_t k = 1; k <= n; ++k) {
-      const auto x = static_cast<unsigned char>(s[i + k]);
-      if ((x & 0xC0) != 0x80) return false;
-      c = (c << 6) | (x & 0x3F);
-    }
-    out += c;
-    i += n + 1;
-  }
-  return true;
-}
 
 std::string utf16le_to_utf8(std::string_view bytes) {
   std::string out;
@@ -90,7 +30,7 @@ std::string utf16le_to_utf8(std::string_view bytes) {
         i += 2;
       }
     }
-    put_utf8(out, c);
+    append_utf8(out, c);
   }
   return out;
 }
@@ -99,7 +39,7 @@ std::string utf16le_to_utf8(std::string_view bytes) {
 std::string cp1252_to_utf16le(std::string_view bytes) {
   std::string out;
   for (char b : bytes) {
-    char32_t c = from_cp1252(static_cast<unsigned char>(b));
+    char32_t c = cp1252_char(static_cast<unsigned char>(b));
     out += static_cast<char>(c & 0xFF);
     out += static_cast<char>(c >> 8);
   }
@@ -108,8 +48,10 @@ std::string cp1252_to_utf16le(std::string_view bytes) {
 
 std::string utf16le_to_cp1252(std::string_view bytes) {
   std::string out;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-    out += to_cp1252(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    int b = cp1252_byte(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    out += b < 0 ? '?' : static_cast<char>(b);
+  }
   return out;
 }
 
@@ -378,20 +320,6 @@ struct Parser {
 
 }  // namespace
 
-std::string cp1252_to_utf8(std::string_view bytes) {
-  std::string out;
-  for (char b : bytes) put_utf8(out, from_cp1252(static_cast<unsigned char>(b)));
-  return out;
-}
-
-std::string utf8_to_cp1252(std::string_view utf8) {
-  std::u32string code_points;
-  if (!decode_utf8(utf8, code_points)) return std::string(utf8);
-  std::string out;
-  for (char32_t c : code_points) out += to_cp1252(c);
-  return out;
-}
-
 std::optional<std::string> export_text(Store& store, std::string_view key) {
   std::string out = "Windows Registry Editor Version 5.00\r\n\r\n";
   if (key.empty()) {
@@ -417,9 +345,8 @@ ImportResult import_text(Store& store, std::string_view input) {
     text = utf16le_to_utf8(input.substr(2));
   } else {
     if (input.size() >= 3 && input.substr(0, 3) == "\xEF\xBB\xBF") input.remove_prefix(3);
-    std::u32string check;
     // Files that are not UTF-8 are Windows-1252, as REGEDIT4 files are.
-    text = decode_utf8(input, check) ? std::string(input) : cp1252_to_utf8(input);
+    text = valid_utf8(input) ? std::string(input) : cp1252_to_utf8(input);
   }
   Parser p(store);
   try {

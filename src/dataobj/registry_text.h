@@ -37,9 +37,4 @@ struct ImportResult {
 // Reads a .reg text into the store as one transaction.
 ImportResult import_text(Store& store, std::string_view text);
 
-// Windows-1252 and UTF-8, for the text of .reg files.
-std::string cp1252_to_utf8(std::string_view bytes);
-// Characters outside Windows-1252 become '?'.
-std::string utf8_to_cp1252(std::string_view utf8);
-
 }  // namespace basrt::registry

@@ -7,10 +7,19 @@
 #include <string_view>
 #include <vector>
 
+namespace basrt {
+struct Interp;
+}
+
 namespace basrt::test {
 
 // Assembles `source`; a failed assembly fails the calling test.
 std::vector<std::uint8_t> assemble(std::string_view source);
+
+// Assembles `source`, loads it into `ip` and runs its main code in this
+// process; the message of the run-time error that ends it, or "" when it
+// ends normally.
+std::string run_for_error(Interp& ip, std::string_view source);
 
 // A little-endian byte builder.
 struct Bytes {

@@ -14,19 +14,11 @@
 namespace basrt {
 namespace {
 
-// Runs the main code of `source`; the message of the run-time error it
-// raises, or "" when it ends normally.
+// The message of the run-time error that ends `source`, or "".
 std::string error_of(const std::string& source, bool safe = false) {
-  auto image = test::assemble(source);
   Interp ip;
   ip.options.safe = safe;
-  EXPECT_EQ(load_image(ip, image.data(), static_cast<std::int64_t>(image.size())).status, LoadStatus::kOk);
-  try {
-    run_statements(ip);
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "";
+  return test::run_for_error(ip, source);
 }
 
 TEST(Builtins, FaultsRaiseTheirErrors) {

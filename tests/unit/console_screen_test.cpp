@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "console/console_state.h"
-#include "console/cp437.h"
+#include "engine/code_pages.h"
 #include "console/screen.h"
 #include "console/terminal_view.h"
 #include "console_fake_terminal.h"

@@ -29,16 +29,9 @@ class DataObjectErrors : public ::testing::Test {
   // The message of the error that ends the program; empty when it ends
   // normally.
   std::string error_of(std::string_view source, bool safe = false) {
-    std::vector<std::uint8_t> image = test::assemble(source);
     Interp ip;
     ip.options.safe = safe;
-    EXPECT_EQ(load_image(ip, image.data(), static_cast<std::int64_t>(image.size())).status, LoadStatus::kOk);
-    try {
-      run_statements(ip);
-    } catch (const RuntimeError& e) {
-      return e.what();
-    }
-    return "";
+    return test::run_for_error(ip, source);
   }
 
  private:

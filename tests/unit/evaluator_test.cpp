@@ -11,19 +11,11 @@
 namespace basrt {
 namespace {
 
-// Runs the main code of `source` in a fresh engine; the message of the
-// run-time error it raises, or "" when it ends normally.
+// The message of the run-time error that ends `source`, run in `keep` or in
+// a fresh engine.
 std::string error_of(const std::string& source, Interp* keep = nullptr) {
-  auto image = test::assemble(source);
   Interp local;
-  Interp& ip = keep ? *keep : local;
-  EXPECT_EQ(load_image(ip, image.data(), static_cast<std::int64_t>(image.size())).status, LoadStatus::kOk);
-  try {
-    run_statements(ip);
-  } catch (const RuntimeError& e) {
-    return e.what();
-  }
-  return "";
+  return test::run_for_error(keep ? *keep : local, source);
 }
 
 TEST(Evaluator, ArithmeticFaultsRaiseTheirErrors) {

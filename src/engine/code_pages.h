@@ -1,8 +1,8 @@
 #pragma once
-// The console's code page. Programs write and read console text in code page
-// 437, the character set of the DOS text screen; a terminal speaks UTF-8.
-// Text written to a terminal is translated on the way out, keys and lines
-// typed on it on the way in.
+// The code pages of programs' text and UTF-8. Programs write console text in
+// code page 437, the character set of the DOS text screen, and all other text
+// (window captions, file contents, registry values) in Windows-1252; the
+// terminal, the widget toolkit and .reg files speak Unicode.
 
 #include <cstdint>
 #include <string>
@@ -33,5 +33,18 @@ int decode_utf8(std::string_view in, char32_t& c);
 // Translates UTF-8 text to code page 437; characters the code page lacks
 // become '?', and bytes that are not valid UTF-8 pass unchanged.
 std::string utf8_to_cp437(std::string_view text);
+
+// True when the whole text is valid UTF-8.
+bool valid_utf8(std::string_view text);
+
+// The Unicode character of Windows-1252 byte b (the five bytes the code page
+// leaves free map to the C1 controls of the same number), and the byte of
+// character c, or -1 when the code page has none.
+char32_t cp1252_char(std::uint8_t b);
+int cp1252_byte(char32_t c);
+// Windows-1252 text as UTF-8, and back (characters outside the code page
+// become '?', bytes that are not valid UTF-8 pass unchanged).
+std::string cp1252_to_utf8(std::string_view bytes);
+std::string utf8_to_cp1252(std::string_view text);
 
 }  // namespace basrt

@@ -1,4 +1,4 @@
-#include "console/cp437.h"
+#include "engine/code_pages.h"
 
 #include <array>
 
@@ -12,7 +12,7 @@ constexpr char32_t kLow[32] = {
     0x2642, 0x2640, 0x266A, 0x266B, 0x263C, 0x25BA, 0x25C4, 0x2195, 0x203C, 0x00B6, 0x00A7,
     0x25AC, 0x21A8, 0x2191, 0x2193, 0x2192, 0x2190, 0x221F, 0x2194, 0x25B2, 0x25BC};
 
-// Bytes 128 to 255.
+// Code page 437, bytes 128 to 255.
 constexpr char32_t kHigh[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
     0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
@@ -25,6 +25,33 @@ constexpr char32_t kHigh[128] = {
     0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
     0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+
+// Windows-1252, bytes 0x80 to 0x9F; the other bytes are Latin-1.
+constexpr char32_t k1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// Translates UTF-8 to a single-byte code page through `byte_of`.
+template <class ByteOf>
+std::string from_utf8(std::string_view text, ByteOf byte_of) {
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    char32_t c = 0;
+    int n = decode_utf8(text, c);
+    if (n <= 0) {
+      out += text[0];
+      text.remove_prefix(1);
+      continue;
+    }
+    int b = byte_of(c);
+    out += b < 0 ? '?' : static_cast<char>(b);
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return out;
+}
 
 // The UTF-8 bytes of every code-page byte, built once.
 struct Utf8Table {
@@ -112,22 +139,33 @@ int decode_utf8(std::string_view in, char32_t& c) {
   return n;
 }
 
-std::string utf8_to_cp437(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+std::string utf8_to_cp437(std::string_view text) { return from_utf8(text, cp437_byte); }
+
+bool valid_utf8(std::string_view text) {
   while (!text.empty()) {
     char32_t c = 0;
     int n = decode_utf8(text, c);
-    if (n <= 0) {
-      out += text[0];
-      text.remove_prefix(1);
-      continue;
-    }
-    int b = cp437_byte(c);
-    out += b < 0 ? '?' : static_cast<char>(b);
+    if (n <= 0) return false;
     text.remove_prefix(static_cast<std::size_t>(n));
   }
+  return true;
+}
+
+char32_t cp1252_char(std::uint8_t b) { return (b >= 0x80 && b <= 0x9F) ? k1252[b - 0x80] : b; }
+
+int cp1252_byte(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+  for (int i = 0; i < 32; ++i)
+    if (k1252[i] == c) return 0x80 + i;
+  return -1;
+}
+
+std::string cp1252_to_utf8(std::string_view bytes) {
+  std::string out;
+  for (char b : bytes) append_utf8(out, cp1252_char(static_cast<std::uint8_t>(b)));
   return out;
 }
+
+std::string utf8_to_cp1252(std::string_view text) { return from_utf8(text, cp1252_byte); }
 
 }  // namespace basrt
