@@ -69,7 +69,7 @@ class ConsoleState : public SubsystemState {
   void poll_keys(int timeout_ms);
   void emit(const std::string& bytes);
 
-  Interp& ip_;
+  [[maybe_unused]] Interp& ip_;
   Screen screen_;
   TerminalView view_;
   TerminalPort* port_ = nullptr;

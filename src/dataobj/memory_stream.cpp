@@ -66,7 +66,8 @@ void set_from_memory(Interp& ip, std::int64_t index) {
   MemoryStream& s = memory_stream_at(ip, index);
   if (const void* p = program_memory(ip, address, count)) {
     // The source may lie in the stream's own buffer, which the write can move.
-    std::vector<char> copy(static_cast<const char*>(p), static_cast<const char*>(p) + count);
+    std::vector<char> copy(static_cast<std::size_t>(count));
+    raw_copy(copy.data(), p, static_cast<std::uint64_t>(count));
     s.write(copy.data(), count);
   }
 }
@@ -81,7 +82,7 @@ void set_to_memory(Interp& ip, std::int64_t index) {
     std::vector<char> bytes(static_cast<std::size_t>(count), 0);
     const std::int64_t at = s.position();
     s.read(bytes.data(), count);
-    std::memcpy(p, bytes.data(), static_cast<std::size_t>(count));
+    raw_copy(p, bytes.data(), static_cast<std::uint64_t>(count));
     s.seek(at + count);
   }
 }

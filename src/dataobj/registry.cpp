@@ -37,7 +37,9 @@ struct RegistryObject : ObjectBase {
 };
 
 // One connection to the store for all registry objects of a run, opened on
-// first use.
+// first use. A run in safe mode gets a store of its own in memory: an
+// untrusted program may keep settings while it runs, but it can neither read
+// nor change those of the user's programs.
 struct RegistryState : SubsystemState {
   explicit RegistryState(Interp&) {}
   std::unique_ptr<Store> store;
@@ -46,7 +48,7 @@ struct RegistryState : SubsystemState {
 
 Store& store(Interp& ip) {
   RegistryState& s = family_state<RegistryState>(ip, T);
-  if (!s.store) s.store = std::make_unique<Store>(Store::default_path());
+  if (!s.store) s.store = std::make_unique<Store>(ip.options.safe ? std::string(":memory:") : Store::default_path());
   return *s.store;
 }
 

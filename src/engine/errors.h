@@ -13,6 +13,11 @@ class RuntimeError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Thrown by the end-process statement when the engine runs inside another
+// program (Options::in_process): the run ends as if the process had. It is
+// not a RuntimeError, so no handler on the way takes it for a failure.
+struct ProcessEnd {};
+
 // Messages of the arithmetic and conversion errors.
 inline constexpr const char* kInvalidOperation = "Invalid floating point operation";
 inline constexpr const char* kZeroDivide = "Floating point division by zero";

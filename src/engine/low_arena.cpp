@@ -8,8 +8,24 @@
 #include <map>
 #include <set>
 
+#ifdef BASRT_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#define BASRT_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define BASRT_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define BASRT_POISON(p, n) ((void)(p), (void)(n))
+#define BASRT_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 namespace basrt::low_arena {
 namespace {
+
+// Hands out the first `used` bytes of a block of `span` bytes: they become
+// addressable, the rest of the block does not.
+inline void hand_out(void* p, std::size_t used, std::size_t span) {
+  BASRT_UNPOISON(p, used);
+  BASRT_POISON(static_cast<char*>(p) + used, span - used);
+}
 
 constexpr std::size_t kPage = 4096;
 constexpr std::uint64_t k4G = 1ull << 32;
@@ -51,13 +67,19 @@ class Arena {
     if (n <= kSmallMax) {
       int c = class_of(n);
       if (FreeBlock* b = free_[c]) {
+        BASRT_UNPOISON(b, sizeof(FreeBlock));
         free_[c] = b->next;
         in_use_ += size_of_class(c);
+        hand_out(b, n, size_of_class(c));
         return b;
       }
-      return carve(size_of_class(c));
+      void* p = carve(size_of_class(c));
+      hand_out(p, n, size_of_class(c));
+      return p;
     }
-    return allocate_large(round_page(n));
+    void* p = allocate_large(round_page(n));
+    hand_out(p, n, round_page(n));
+    return p;
   }
 
   void deallocate(void* p, std::size_t n) noexcept {
@@ -65,10 +87,12 @@ class Arena {
     if (n == 0) n = 1;
     if (n <= kSmallMax) {
       int c = class_of(n);
+      BASRT_UNPOISON(p, sizeof(FreeBlock));
       auto* b = static_cast<FreeBlock*>(p);
       b->next = free_[c];
       free_[c] = b;
       in_use_ -= size_of_class(c);
+      BASRT_POISON(p, size_of_class(c));
       return;
     }
     release_large(reinterpret_cast<std::uintptr_t>(p), round_page(n));
@@ -76,16 +100,17 @@ class Arena {
 
   void* reallocate(void* p, std::size_t old_n, std::size_t new_n) {
     if (!p) return allocate(new_n);
+    if (new_n == 0) new_n = 1;
     if (old_n > kSmallMax && new_n > kSmallMax) {
       std::size_t old_r = round_page(old_n), new_r = round_page(new_n);
       auto a = reinterpret_cast<std::uintptr_t>(p);
-      if (new_r == old_r) return p;
-      if (new_r < old_r) {
-        release_large(a + new_r, old_r - new_r);
+      if (new_r < old_r) release_large(a + new_r, old_r - new_r);
+      if (new_r <= old_r || grow_in_place(a, old_r, new_r)) {
+        hand_out(p, new_n, new_r);
         return p;
       }
-      if (grow_in_place(a, old_r, new_r)) return p;
     } else if (old_n <= kSmallMax && new_n <= kSmallMax && class_of(old_n) == class_of(new_n)) {
+      hand_out(p, new_n, size_of_class(class_of(new_n)));
       return p;
     }
     void* q = allocate(new_n);
@@ -99,6 +124,7 @@ class Arena {
   }
   bool is_low() const noexcept { return end_ <= k4G; }
   std::size_t in_use() const noexcept { return in_use_; }
+  void set_limit(std::size_t bytes) noexcept { limit_ = bytes; }
 
  private:
   void reserve() {
@@ -142,6 +168,7 @@ class Arena {
       chunk_ = reinterpret_cast<std::uintptr_t>(allocate_large(kChunk));
       in_use_ -= kChunk;  // counted per small block instead
       chunk_left_ = kChunk;
+      BASRT_POISON(reinterpret_cast<void*>(chunk_), kChunk);
     }
     void* p = reinterpret_cast<void*>(chunk_);
     chunk_ += n;
@@ -151,6 +178,7 @@ class Arena {
   }
 
   void* allocate_large(std::size_t n) {
+    if (limit_ && (n > limit_ || in_use_ > limit_ - n)) throw std::bad_alloc();
     auto it = by_size_.lower_bound({n, 0});
     if (it != by_size_.end()) {
       auto [size, a] = *it;
@@ -170,6 +198,7 @@ class Arena {
   void release_large(std::uintptr_t a, std::size_t n) noexcept {
     in_use_ -= n;
     if (n >= kReleaseMin) madvise(reinterpret_cast<void*>(a), n, MADV_DONTNEED);
+    BASRT_POISON(reinterpret_cast<void*>(a), n);
     // Merge with the free neighbours.
     auto next = by_addr_.find(a + n);
     if (next != by_addr_.end()) {
@@ -197,6 +226,7 @@ class Arena {
   bool grow_in_place(std::uintptr_t a, std::size_t old_r, std::size_t new_r) {
     std::uintptr_t end = a + old_r;
     std::size_t extra = new_r - old_r;
+    if (limit_ && (extra > limit_ || in_use_ > limit_ - extra)) return false;
     if (end == top_) {
       if (top_ + extra > end_) return false;
       top_ += extra;
@@ -223,6 +253,7 @@ class Arena {
   std::uintptr_t chunk_ = 0;
   std::size_t chunk_left_ = 0;
   std::size_t in_use_ = 0;
+  std::size_t limit_ = 0;  // 0: the reserved range is the only limit
   std::map<std::uintptr_t, std::size_t> by_addr_;
   std::set<std::pair<std::size_t, std::uintptr_t>> by_size_;
 };
@@ -244,5 +275,6 @@ bool contains(std::uint64_t address, std::uint64_t length) noexcept {
 }
 bool is_low() noexcept { return arena().is_low(); }
 std::size_t bytes_in_use() noexcept { return arena().in_use(); }
+void set_limit(std::size_t bytes) noexcept { arena().set_limit(bytes); }
 
 }  // namespace basrt::low_arena

@@ -16,6 +16,19 @@
 #include <limits>
 #include <new>
 
+// Builds with AddressSanitizer: the arena marks every byte it has not handed
+// out (freed blocks, the rest of a rounded-up block) as unaddressable, so
+// that a stray access to a string's or a store's memory is reported as it
+// would be for memory from malloc. Raw memory access by programs, which may
+// read any byte of the arena, goes around the marks (interp/raw_memory.h).
+#if defined(__SANITIZE_ADDRESS__)
+#define BASRT_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BASRT_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace basrt::low_arena {
 
 // Never returns null; throws std::bad_alloc when the range is exhausted.
@@ -32,6 +45,10 @@ bool contains(std::uint64_t address, std::uint64_t length) noexcept;
 bool is_low() noexcept;
 // Bytes currently handed out (for tests and statistics).
 std::size_t bytes_in_use() noexcept;
+// Caps the bytes handed out: an allocation beyond the cap throws
+// std::bad_alloc as an exhausted range does. Runs inside another program
+// (the fuzz target) set it; 0 removes the cap.
+void set_limit(std::size_t bytes) noexcept;
 
 }  // namespace basrt::low_arena
 

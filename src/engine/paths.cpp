@@ -216,17 +216,22 @@ bool inside_tree(std::string_view root, std::string_view location) {
 std::string host_path(Interp& ip, std::string_view program_path, PathUse) {
   const int drive = drive_of(program_path);
   DriveTable drives = drive >= 0 ? user_drive_table() : DriveTable{};
-  if (drive == 'c' - 'a' && drives.roots[2] == default_c_root()) {
-    // The built-in drive c: exists from its first use on.
-    std::error_code ec;
-    std::filesystem::create_directories(drives.roots[2], ec);
-  }
+  const bool builtin_c = drive == 'c' - 'a' && drives.roots[2] == default_c_root();
   std::string p = translate_path(program_path, drives);
   if (ip.options.safe && !p.empty()) {
-    const std::string root = resolve_location(current_directory());
-    if (!inside_tree(root, resolve_location(p)))
+    // The tree is the one the run started in, recorded once: a program that
+    // changes into a subdirectory may still come back up, but never above it.
+    if (ip.safe_root.empty()) ip.safe_root = resolve_location(current_directory());
+    if (!inside_tree(ip.safe_root, resolve_location(p)))
       throw RuntimeError("The path '" + std::string(program_path) +
                          "' lies outside the current directory, which is not allowed in safe mode");
+  }
+  if (builtin_c) {
+    // The built-in drive c: exists from its first use on (and only a path
+    // that passed the check above may create it). Nothing lies in it before,
+    // so the translation above already took the path as written.
+    std::error_code ec;
+    std::filesystem::create_directories(drives.roots[2], ec);
   }
   return p;
 }

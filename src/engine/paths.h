@@ -35,8 +35,9 @@ struct Interp;
 enum class PathUse { kRead, kWrite, kCreate, kDelete, kRename, kList, kChangeDirectory };
 
 // The host path for a program's path. In safe mode a path whose location
-// (after "..", "." and symbolic links) lies outside the current directory's
-// tree raises a run-time error.
+// (after "..", "." and symbolic links) lies outside the directory tree the
+// run started in (Interp::safe_root, recorded at the start of the run or at
+// the first check) raises a run-time error.
 std::string host_path(Interp& ip, std::string_view program_path, PathUse use);
 
 // ---- the parts of host_path, for those who need one alone ----

@@ -4,10 +4,13 @@
 
 #include <cstdio>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 #include "console/console_hooks.h"
 #include "engine/errors.h"
 #include "engine/image_loader.h"
+#include "engine/paths.h"
 
 namespace basrt {
 
@@ -34,17 +37,36 @@ int run_image(const std::vector<std::uint8_t>& image, const std::vector<std::str
 }
 
 int run_loaded(Interp& ip) {
+  std::string message;
+  const int status = run_loaded(ip, message);
+  if (status == 1) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "basrt: run-time error: %s\n", message.c_str());
+  }
+  return status;
+}
+
+int run_loaded(Interp& ip, std::string& message) {
+  // In safe mode the program's paths stay inside the directory it starts in.
+  if (ip.options.safe && ip.safe_root.empty()) ip.safe_root = resolve_location(".");
   try {
     // A main code of four bytes or fewer does not run.
     if (ip.cs.pc < ip.cs.size - 4) run_statements(ip);
   } catch (const RuntimeError& e) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "basrt: run-time error: %s\n", e.what());
+    message = e.what();
     return 1;
   } catch (const std::bad_alloc&) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "basrt: run-time error: Out of memory\n");
+    message = "Out of memory";
     return 1;
+  } catch (const std::length_error&) {
+    // A size beyond what a container can hold: memory is exhausted as surely.
+    message = "Out of memory";
+    return 1;
+  } catch (const ProcessEnd&) {
+    // The end-process statement in a run inside another program: what the
+    // process would have released at its end is released here.
+    shutdown(ip);
+    return 0;
   }
   shutdown(ip);
   return ip.exit_code;

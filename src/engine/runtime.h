@@ -19,6 +19,9 @@ int run_image(const std::vector<std::uint8_t>& image, const std::vector<std::str
 // Runs a loaded image: the main code when it is longer than four bytes,
 // then shutdown. Returns the exit status as run_image does.
 int run_loaded(Interp& ip);
+// The same, with the message of a run-time error (status 1) handed back in
+// `message` instead of written to standard error.
+int run_loaded(Interp& ip, std::string& message);
 
 // Shutdown: unloads the libraries the program loaded, closes the printer
 // channel and the socket layer, then releases the rest.

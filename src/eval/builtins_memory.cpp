@@ -72,10 +72,11 @@ void bi_text_at(Interp& ip, EvalFrame& f) {
   const double a = arg_number(ip);
   refuse_in_safe_mode(ip, "Reading memory");
   const std::uint32_t address = address_of_number(std::nearbyint(a));
-  const char* p = reinterpret_cast<const char*>(memory_at(address, 1));
-  std::size_t n = 0;
-  while (in_arena(static_cast<std::uint64_t>(address) + n, 1) && p[n] != '\0') ++n;
-  f.push_str(std::string_view(p, n));
+  memory_at(address, 1);
+  const std::uint64_t n = raw_text_length(address);
+  Str text(static_cast<std::size_t>(n), '\0');
+  raw_copy(text.data(), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)), n);
+  f.push_str(std::move(text));
 }
 
 // First address, second address, length (all truncated): -1 when the blocks
@@ -92,7 +93,7 @@ void bi_same_memory(Interp& ip, EvalFrame& f) {
   const auto n = static_cast<std::uint64_t>(length);
   const std::uint8_t* x = memory_at(address_of_number(a), n);
   const std::uint8_t* y = memory_at(address_of_number(b), n);
-  f.push_num(std::memcmp(x, y, static_cast<std::size_t>(n)) == 0 ? -1 : 0);
+  f.push_num(raw_equal(x, y, n) ? -1 : 0);
 }
 
 // Programs cannot reach I/O ports on this system: a read answers 0.

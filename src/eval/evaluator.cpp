@@ -4,8 +4,10 @@
 
 #include "eval/evaluator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "eval/convert.h"
 #include "external/native_hooks.h"
@@ -93,10 +95,41 @@ double power(double base, double e) {
 }
 
 // Removes every occurrence of t from s, searching from the start again after
-// each removal.
+// each removal (so that a removal can join the pieces around it into a new
+// occurrence, which goes too).
+//
+// Searching again from the start would take time quadratic in the text's
+// length. The same result comes in one pass: the bytes are copied to the
+// front one by one, and whenever the copied text ends with t, t is dropped
+// from its end. The leftmost occurrence is always the first one to be
+// complete, so each drop removes what the search from the start would have
+// removed. The matcher's state is kept for every copied byte, so that it
+// resumes after a drop where it stood before the dropped bytes.
 void remove_all(Str& s, const Str& t) {
-  if (t.empty()) return;
-  for (std::size_t p; (p = s.find(t)) != Str::npos;) s.erase(p, t.size());
+  if (t.empty() || s.find(t) == Str::npos) return;
+  const std::size_t m = t.size();
+  if (m == 1) {
+    s.erase(std::remove(s.begin(), s.end(), t[0]), s.end());
+    return;
+  }
+  std::vector<std::uint32_t> fail(m, 0);  // longest proper border of t[0..k]
+  for (std::size_t k = 1, b = 0; k < m; ++k) {
+    while (b > 0 && t[k] != t[b]) b = fail[b - 1];
+    if (t[k] == t[b]) ++b;
+    fail[k] = static_cast<std::uint32_t>(b);
+  }
+  std::vector<std::uint32_t> state(s.size() + 1, 0);  // matched length after each copied byte
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    std::size_t q = state[out];
+    while (q > 0 && c != t[q]) q = fail[q - 1];
+    if (c == t[q]) ++q;
+    s[out++] = c;
+    state[out] = static_cast<std::uint32_t>(q);
+    if (q == m) out -= m;
+  }
+  s.resize(out);
 }
 
 double compare(int op, int c) {
@@ -119,20 +152,52 @@ int compare_numbers(double a, double b) {
 
 // The largest n from b - 1 down to 0 with (a * n) mod b = 1 in 32-bit
 // products, -1 if none; b - 1 when b is not positive.
+//
+// The product wraps to a signed 32-bit p, and C's remainder takes the sign of
+// p, so the test holds exactly when p is one of the positive numbers 1 + j * b
+// below 2^31. A small modulus is searched directly, from b - 1 down; for a
+// large one there are few such targets (fewer than 2^31 / b), and for each the
+// n with a * n = target (mod 2^32) are solved for, so that no modulus costs
+// more than some 46,000 steps.
 double modular_inverse(std::int32_t a, std::int32_t b) {
   if (b <= 0) return static_cast<double>(static_cast<std::int64_t>(b) - 1);
-  for (std::int64_t n = b - 1; n >= 0; --n) {
-    auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(n));
-    if (product % b == 1) return static_cast<double>(n);
+  constexpr std::int32_t kDirectMax = 46341;  // about the square root of 2^31
+  if (b <= kDirectMax) {
+    for (std::int64_t n = b - 1; n >= 0; --n) {
+      auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(n));
+      if (product % b == 1) return static_cast<double>(n);
+    }
+    return -1;
   }
-  return -1;
+  const auto ua = static_cast<std::uint32_t>(a);
+  if (ua == 0) return -1;  // every product is 0
+  // a = odd * 2^shift: a * n = target (mod 2^32) needs target divisible by
+  // 2^shift, and then n = (target / 2^shift) * odd^-1 modulo 2^(32 - shift).
+  const int shift = __builtin_ctz(ua);
+  const std::uint32_t odd = ua >> shift;
+  std::uint32_t inverse = odd;  // Newton's iteration doubles the correct low bits
+  for (int i = 0; i < 5; ++i) inverse *= 2u - odd * inverse;
+  const std::uint64_t modulus = std::uint64_t{1} << (32 - shift);
+  const std::uint64_t mask = modulus - 1;
+  const std::uint64_t last = static_cast<std::uint64_t>(b) - 1;  // the largest n allowed
+  std::int64_t best = -1;
+  for (std::uint64_t target = 1; target <= 0x7FFFFFFFu; target += static_cast<std::uint64_t>(b)) {
+    if (target & ((std::uint64_t{1} << shift) - 1)) continue;
+    const std::uint64_t n0 = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(target >> shift) * inverse)) & mask;
+    if (n0 > last) continue;
+    const std::uint64_t n = n0 + (last - n0) / modulus * modulus;
+    if (static_cast<std::int64_t>(n) > best) best = static_cast<std::int64_t>(n);
+  }
+  return static_cast<double>(best);
 }
 
-// Element `index` (a 16-bit variable index, so the offset cannot wrap) of a
-// store of T; 0 outside the store.
+// Element `index` of a store of T; 0 outside the store, below it too (a
+// negative index is no element: its offset must not wrap round to pass the
+// size test).
 template <class T>
 inline double load_at(const ByteStore& st, std::int16_t index) {
-  const std::uint64_t off = static_cast<std::uint64_t>(std::int64_t{index} * static_cast<std::int64_t>(sizeof(T)));
+  if (index < 0) return 0;
+  const std::uint64_t off = static_cast<std::uint64_t>(index) * sizeof(T);
   if (off + sizeof(T) > st.size()) return 0;
   T v;
   std::memcpy(&v, st.data() + off, sizeof(T));

@@ -1,5 +1,6 @@
 // The array sort statement: an in-place quicksort of a run of one array
-// store, with the first element as pivot and a moving hole.
+// store, with the first element as pivot and a moving hole, where its choices
+// are observable; an O(n log n) sort with the same result elsewhere.
 
 #include <algorithm>
 #include <cmath>
@@ -13,35 +14,21 @@ namespace basrt {
 
 namespace {
 
-// Element access by store position (byte offset or list entry); positions
-// outside the store read as zero or empty and are not written.
+// Element access by byte offset in a numeric store; the run has been
+// narrowed to the store, so every position lies inside.
 template <class T>
 struct NumericRun {
   ByteStore& store;
+  std::int64_t comparisons_left = 0;  // the quicksort's allowance, see sort_exactly
   using Value = T;
-  T take(std::int64_t p) const { return p >= 0 ? store.get<T>(static_cast<std::size_t>(p)) : T{}; }
+  T take(std::int64_t p) const { return store.get<T>(static_cast<std::size_t>(p)); }
   T at(std::int64_t p) const { return take(p); }
-  void put(std::int64_t p, T v) {
-    if (p >= 0) store.put<T>(static_cast<std::size_t>(p), v);
+  void put(std::int64_t p, T v) { store.put<T>(static_cast<std::size_t>(p), v); }
+  bool less(T a, T b) {
+    if (--comparisons_left < 0) throw OverAllowance{};
+    return a < b;
   }
-  static bool less(T a, T b) { return a < b; }
-};
-
-template <class List, class Get>
-struct TextRun {
-  List& list;
-  Get text;  // the sortable text of an entry
-  using Value = Str;
-  bool has(std::int64_t p) const { return p >= 0 && p < static_cast<std::int64_t>(list.size()); }
-  Str take(std::int64_t p) const { return has(p) ? std::move(text(list[static_cast<std::size_t>(p)])) : Str(); }
-  const Str& at(std::int64_t p) const {
-    static const Str empty;
-    return has(p) ? text(list[static_cast<std::size_t>(p)]) : empty;
-  }
-  void put(std::int64_t p, Str&& v) {
-    if (has(p)) text(list[static_cast<std::size_t>(p)]) = std::move(v);
-  }
-  static bool less(const Str& a, const Str& b) { return a < b; }
+  struct OverAllowance {};
 };
 
 // Sorts positions lo..hi (step w). Recurses on the shorter side and loops on
@@ -50,10 +37,10 @@ template <class Run>
 void quicksort(Run& run, std::int64_t lo, std::int64_t hi, std::int64_t w, bool descending) {
   using V = typename Run::Value;
   auto keep_right = [&](const auto& e, const V& pivot) {  // scan down continues
-    return descending ? !Run::less(pivot, e) : !Run::less(e, pivot);
+    return descending ? !run.less(pivot, e) : !run.less(e, pivot);
   };
   auto keep_left = [&](const auto& e, const V& pivot) {  // scan up continues
-    return descending ? Run::less(pivot, e) : Run::less(e, pivot);
+    return descending ? run.less(pivot, e) : run.less(e, pivot);
   };
   while (lo < hi) {
     V pivot = run.take(lo);
@@ -90,6 +77,19 @@ void quicksort(Run& run, std::int64_t lo, std::int64_t hi, std::int64_t w, bool 
   }
 }
 
+// Narrows the run lo..hi (step w, counted from lo) to the positions that lie
+// in a store whose last element position is `last`. Positions outside the
+// store name no element; they take no part in the sort. False when fewer
+// than two elements are left.
+bool narrow_run(std::int64_t& lo, std::int64_t& hi, std::int64_t w, std::int64_t last) {
+  if (lo > hi || last < 0) return false;
+  if (lo < 0) lo += (-lo + w - 1) / w * w;
+  if (hi > last) hi = last;
+  if (hi <= lo) return false;
+  hi = lo + (hi - lo) / w * w;
+  return lo < hi;
+}
+
 // The quicksort above fixes where equal elements end up. Where equal elements
 // cannot be told apart (integers, texts, floats without NaN or -0) any sort
 // gives the same result, and an O(n log n) one is used instead: the quicksort
@@ -100,26 +100,52 @@ void sort_values(std::vector<V>& v, bool descending) {
   else std::sort(v.begin(), v.end());
 }
 
+// Floats with a NaN or a -0: the quicksort itself decides where they go, and
+// runs exactly as written as long as it needs no more comparisons than a
+// generous multiple of n log n (it does on every run that is not in order
+// already and not full of equal elements). Beyond that, quadratic time on a
+// long run would stall the program, so the run is put back as it was and
+// sorted stably instead, -0 and 0 as equals and every NaN at the end of the
+// order (at the start when descending).
+template <class T>
+void sort_exactly(ByteStore& store, std::int64_t lo, std::int64_t hi, bool descending, std::vector<T>& values) {
+  const std::int64_t w = sizeof(T);
+  const double n = static_cast<double>(values.size());
+  NumericRun<T> run{store};
+  run.comparisons_left = static_cast<std::int64_t>(8 * n * (std::log2(n) + 1)) + 1000000;
+  try {
+    quicksort(run, lo, hi, w, descending);
+    return;
+  } catch (const typename NumericRun<T>::OverAllowance&) {
+  }
+  std::stable_sort(values.begin(), values.end(), [descending](T a, T b) {
+    if (std::isnan(a) || std::isnan(b)) return descending ? std::isnan(a) && !std::isnan(b) : !std::isnan(a) && std::isnan(b);
+    return descending ? b < a : a < b;
+  });
+  std::size_t i = 0;
+  for (std::int64_t p = lo; p <= hi; p += w) store.put<T>(static_cast<std::size_t>(p), values[i++]);
+}
+
 template <class T>
 void sort_numeric(Interp& ip, int t, std::int64_t lo, std::int64_t hi, bool descending) {
   ByteStore& store = ip.array_num[static_cast<std::size_t>(t - 1)];
   const std::int64_t w = sizeof(T);
-  bool fast = lo >= 0 && lo <= hi && store.has(static_cast<std::size_t>(hi), sizeof(T));
+  if (!narrow_run(lo, hi, w, static_cast<std::int64_t>(store.size()) - w)) return;
   std::vector<T> values;
-  if (fast) {
-    values.reserve(static_cast<std::size_t>((hi - lo) / w + 1));
-    for (std::int64_t p = lo; p <= hi; p += w) {
-      T v = store.get<T>(static_cast<std::size_t>(p));
-      if constexpr (std::is_floating_point_v<T>) {
-        if (std::isnan(v) || (v == 0 && std::signbit(v))) fast = false;
-      }
-      values.push_back(v);
+  values.reserve(static_cast<std::size_t>((hi - lo) / w + 1));
+  bool exact = false;
+  for (std::int64_t p = lo; p <= hi; p += w) {
+    T v = store.get<T>(static_cast<std::size_t>(p));
+    if constexpr (std::is_floating_point_v<T>) {
+      if (std::isnan(v) || (v == 0 && std::signbit(v))) exact = true;
     }
+    values.push_back(v);
   }
-  if (!fast) {
-    NumericRun<T> run{store};
-    quicksort(run, lo, hi, w, descending);
-    return;
+  if constexpr (std::is_floating_point_v<T>) {
+    if (exact) {
+      sort_exactly(store, lo, hi, descending, values);
+      return;
+    }
   }
   sort_values(values, descending);
   std::size_t i = 0;
@@ -128,17 +154,13 @@ void sort_numeric(Interp& ip, int t, std::int64_t lo, std::int64_t hi, bool desc
 
 template <class List, class Get>
 void sort_texts(List& list, Get get, std::int64_t lo, std::int64_t hi, bool descending) {
-  if (lo >= 0 && lo <= hi && hi < static_cast<std::int64_t>(list.size())) {
-    std::vector<Str> values;
-    values.reserve(static_cast<std::size_t>(hi - lo + 1));
-    for (std::int64_t p = lo; p <= hi; ++p) values.push_back(std::move(get(list[static_cast<std::size_t>(p)])));
-    sort_values(values, descending);
-    std::size_t i = 0;
-    for (std::int64_t p = lo; p <= hi; ++p) get(list[static_cast<std::size_t>(p)]) = std::move(values[i++]);
-    return;
-  }
-  TextRun<List, Get> run{list, get};
-  quicksort(run, lo, hi, 1, descending);
+  if (!narrow_run(lo, hi, 1, static_cast<std::int64_t>(list.size()) - 1)) return;
+  std::vector<Str> values;
+  values.reserve(static_cast<std::size_t>(hi - lo + 1));
+  for (std::int64_t p = lo; p <= hi; ++p) values.push_back(std::move(get(list[static_cast<std::size_t>(p)])));
+  sort_values(values, descending);
+  std::size_t i = 0;
+  for (std::int64_t p = lo; p <= hi; ++p) get(list[static_cast<std::size_t>(p)]) = std::move(values[i++]);
 }
 
 }  // namespace

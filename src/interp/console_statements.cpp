@@ -123,7 +123,7 @@ Flow stmt_tone(Interp& ip) {
   const std::int32_t duration_ms = trunc32(eval_number(ip) * 1000 / 18);
   Speaker& speaker = console(ip).speaker();
   speaker.tone(frequency);
-  if (duration_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(duration_ms));
+  if (duration_ms > 0 && !ip.options.no_waiting) std::this_thread::sleep_for(std::chrono::milliseconds(duration_ms));
   speaker.silence();
   return Flow::kNext;
 }

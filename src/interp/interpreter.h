@@ -43,6 +43,11 @@ struct Options {
   bool safe = false;       // refuse raw memory, native calls, ports, programs and outside paths
   std::int64_t statement_budget = -1;  // stop after this many statements (-1: no limit)
   bool console = true;     // running as a console process
+  // For runs inside another program (tests, the fuzz target): timed waits
+  // (pauses, tones) return at once, and the end-process statement ends the
+  // run instead of the process.
+  bool no_waiting = false;
+  bool in_process = false;
 };
 
 // Limits the data model fixes.
@@ -132,6 +137,9 @@ struct Interp {
   // ---- run ----
   StrList command_line;
   std::int64_t statements_left = -1;  // budget; -1 = unlimited
+  // In safe mode, the directory tree the program's paths must stay in: the
+  // current directory when the run starts, resolved (engine/paths.h).
+  std::string safe_root;
   const char* stack_limit = nullptr;  // the machine stack may not grow below this
   int exit_code = 0;
 

@@ -27,4 +27,14 @@ bool in_arena(std::uint64_t address, std::uint64_t length);
 // The number a program sees for a pointer into the arena.
 double address_number(const void* p);
 
+// Raw memory as a program moves and reads it, on memory that memory_at gave.
+// A program may touch any byte of the arena, also bytes the engine does not
+// use at the moment; in a build with AddressSanitizer these go around its
+// marks (engine/low_arena.h), elsewhere they are memmove, memset and memcmp.
+void raw_copy(void* to, const void* from, std::uint64_t length);  // the blocks may overlap
+void raw_fill(void* to, std::uint8_t value, std::uint64_t length);
+bool raw_equal(const void* a, const void* b, std::uint64_t length);
+// The bytes from `address` up to its first zero byte or the arena's end.
+std::uint64_t raw_text_length(std::uint32_t address);
+
 }  // namespace basrt

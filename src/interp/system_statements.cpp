@@ -174,15 +174,16 @@ Flow stmt_message_dialog(Interp& ip) {
 // Sub-code 13: sleeps trunc(seconds * 1000) milliseconds; window messages wait.
 Flow stmt_pause(Interp& ip) {
   std::int32_t ms = trunc32(eval_number(ip) * 1000);
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (ms > 0 && !ip.options.no_waiting) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   return Flow::kNext;
 }
 
 // Sub-code 14: ends the process with exit code 0. No shutdown work runs;
 // what the program has written is flushed, and the exit handlers (which give
-// the terminal back) run.
-Flow stmt_end_process(Interp&) {
+// the terminal back) run. Inside another program only the run ends.
+Flow stmt_end_process(Interp& ip) {
   std::fflush(nullptr);
+  if (ip.options.in_process) throw ProcessEnd{};
   std::exit(0);
 }
 
@@ -343,7 +344,7 @@ Flow stmt_copy_memory(Interp& ip) {
   if (length <= 0) return Flow::kNext;
   std::uint8_t* to = memory_at(address_of_number(dest), static_cast<std::uint64_t>(length));
   const std::uint8_t* from = memory_at(address_of_number(source), static_cast<std::uint64_t>(length));
-  std::memmove(to, from, static_cast<std::size_t>(length));
+  raw_copy(to, from, static_cast<std::uint64_t>(length));
   return Flow::kNext;
 }
 
@@ -355,7 +356,7 @@ Flow stmt_fill_memory(Interp& ip) {
   refuse_in_safe_mode(ip, "Filling memory");
   if (count <= 0) return Flow::kNext;
   std::uint8_t* to = memory_at(address_of_number(dest), static_cast<std::uint64_t>(count));
-  std::memset(to, value & 0xff, static_cast<std::size_t>(count));
+  raw_fill(to, static_cast<std::uint8_t>(value & 0xff), static_cast<std::uint64_t>(count));
   return Flow::kNext;
 }
 
