@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "engine/errors.h"
@@ -37,6 +38,15 @@ struct CallbackEntry {
 namespace {
 
 constexpr std::size_t kStubBytes = 16;
+
+// Every entry point made in this process, so that they stay reachable for as
+// long as native code may call them.
+void keep_for_the_process(CallbackEntry* e) {
+  static std::mutex lock;
+  static auto* kept = new std::vector<CallbackEntry*>;
+  std::lock_guard<std::mutex> hold(lock);
+  kept->push_back(e);
+}
 
 // The closures' common body: libffi hands over the arguments' storage.
 void entry_body(ffi_cif*, void* ret, void** args, void* user) {
@@ -100,6 +110,7 @@ void CallbackTable::make_entry_points() {
   std::array<CallbackEntry*, kCallbackArities> made{};
   for (int k = 0; k < kCallbackArities; ++k) {
     auto* e = new CallbackEntry;
+    keep_for_the_process(e);
     e->arg_count = k;
     for (int i = 0; i < k; ++i) e->types[static_cast<std::size_t>(i)] = &ffi_type_sint32;
     ffi_type* word = sizeof(std::intptr_t) == 8 ? &ffi_type_sint64 : &ffi_type_sint32;
