@@ -1,12 +1,14 @@
 #include "console/audio.h"
 
 #include <alsa/asoundlib.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace basrt {
 
@@ -109,17 +111,52 @@ namespace {
 
 void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
 
+// ALSA is loaded when the first sound plays, so that the many programs that
+// make no sound do not pay for loading it when the engine starts.
+struct Alsa {
+  decltype(&snd_pcm_open) pcm_open = nullptr;
+  decltype(&snd_pcm_set_params) pcm_set_params = nullptr;
+  decltype(&snd_pcm_writei) pcm_writei = nullptr;
+  decltype(&snd_pcm_recover) pcm_recover = nullptr;
+  decltype(&snd_pcm_drain) pcm_drain = nullptr;
+  decltype(&snd_pcm_drop) pcm_drop = nullptr;
+  decltype(&snd_pcm_close) pcm_close = nullptr;
+  decltype(&snd_lib_error_set_handler) error_set_handler = nullptr;
+  bool ok = false;
+};
+
+const Alsa& alsa() {
+  static const Alsa library = [] {
+    Alsa a;
+    void* h = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!h) return a;
+    auto get = [h](auto& fn, const char* name) { fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, name)); };
+    get(a.pcm_open, "snd_pcm_open");
+    get(a.pcm_set_params, "snd_pcm_set_params");
+    get(a.pcm_writei, "snd_pcm_writei");
+    get(a.pcm_recover, "snd_pcm_recover");
+    get(a.pcm_drain, "snd_pcm_drain");
+    get(a.pcm_drop, "snd_pcm_drop");
+    get(a.pcm_close, "snd_pcm_close");
+    get(a.error_set_handler, "snd_lib_error_set_handler");
+    a.ok = a.pcm_open && a.pcm_set_params && a.pcm_writei && a.pcm_recover && a.pcm_drain && a.pcm_drop &&
+           a.pcm_close && a.error_set_handler;
+    return a;
+  }();
+  return library;
+}
+
 class AlsaSink final : public PcmSink {
  public:
   AlsaSink(snd_pcm_t* pcm, int channels) : pcm_(pcm), channels_(channels) {}
-  ~AlsaSink() override { snd_pcm_close(pcm_); }
+  ~AlsaSink() override { alsa().pcm_close(pcm_); }
 
   bool write(const std::int16_t* samples, std::size_t frames) override {
     while (frames > 0) {
-      snd_pcm_sframes_t r = snd_pcm_writei(pcm_, samples, frames);
+      snd_pcm_sframes_t r = alsa().pcm_writei(pcm_, samples, frames);
       if (r == -EAGAIN) continue;
       if (r < 0) {
-        if (snd_pcm_recover(pcm_, static_cast<int>(r), 1) < 0) return false;
+        if (alsa().pcm_recover(pcm_, static_cast<int>(r), 1) < 0) return false;
         continue;
       }
       samples += static_cast<std::size_t>(r) * static_cast<std::size_t>(channels_);
@@ -127,8 +164,8 @@ class AlsaSink final : public PcmSink {
     }
     return true;
   }
-  void drain() override { snd_pcm_drain(pcm_); }
-  void drop() override { snd_pcm_drop(pcm_); }
+  void drain() override { alsa().pcm_drain(pcm_); }
+  void drop() override { alsa().pcm_drop(pcm_); }
 
  private:
   snd_pcm_t* pcm_;
@@ -142,17 +179,22 @@ std::atomic<bool> g_no_sound_device{false};
 SinkFactory alsa_sinks() {
   return [](int rate, int channels) -> std::unique_ptr<PcmSink> {
     if (g_no_sound_device.load()) return nullptr;
+    const Alsa& lib = alsa();
+    if (!lib.ok) {
+      g_no_sound_device.store(true);
+      return nullptr;
+    }
     // ALSA reports a missing card on standard error; the engine stays quiet.
-    snd_lib_error_set_handler(quiet_alsa);
+    lib.error_set_handler(quiet_alsa);
     snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+    if (lib.pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
       g_no_sound_device.store(true);
       return nullptr;
     }
     // A short buffer, so that a tone stops soon after it is silenced.
-    if (snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED,
+    if (lib.pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED,
                            static_cast<unsigned>(channels), static_cast<unsigned>(rate), 1, 60000) < 0) {
-      snd_pcm_close(pcm);
+      lib.pcm_close(pcm);
       return nullptr;
     }
     return std::make_unique<AlsaSink>(pcm, channels);

@@ -8,6 +8,18 @@ Screen::Screen() {
   shadow_.fill(Cell{' ', kDefaultAttribute});
 }
 
+const Page& Screen::page(int p) const {
+  static const Page kBlank{};
+  const auto& slot = pages_[static_cast<std::size_t>(p)];
+  return slot ? *slot : kBlank;
+}
+
+Page& Screen::writable_page(std::int64_t p) {
+  auto& slot = pages_[static_cast<std::size_t>(p)];
+  if (!slot) slot = std::make_unique<Page>();
+  return *slot;
+}
+
 void Screen::set_foreground(std::int32_t n) {
   attr_ = static_cast<std::uint16_t>((n & 15) | (attr_ & 240));
 }
@@ -106,14 +118,14 @@ std::uint16_t Screen::screen_cell(std::int64_t row, std::int64_t column, bool wa
 
 void Screen::capture_page(std::int64_t p) {
   if (!valid_page(p)) return;
-  std::copy(shadow_.begin(), shadow_.end(), pages_[static_cast<std::size_t>(p)].begin());
+  std::copy(shadow_.begin(), shadow_.end(), writable_page(p).begin());
 }
 
 void Screen::copy_page(std::int64_t from, std::int64_t to) {
   if (!valid_page(from) || !valid_page(to)) return;
-  const Page& src = pages_[static_cast<std::size_t>(from)];
+  const Page& src = page(static_cast<int>(from));
   if (to != 0) {
-    pages_[static_cast<std::size_t>(to)] = src;
+    writable_page(to) = src;
     return;
   }
   std::copy(src.begin(), src.begin() + kScreenCells, shadow_.begin());
@@ -122,20 +134,20 @@ void Screen::copy_page(std::int64_t from, std::int64_t to) {
 
 void Screen::poke_page(std::int64_t p, std::int64_t offset, std::uint16_t value) {
   if (!valid_page(p) || offset < 0 || offset > kLastScreenOffset) return;
-  Cell& c = pages_[static_cast<std::size_t>(p)][static_cast<std::size_t>(offset / 2)];
+  Cell& c = writable_page(p)[static_cast<std::size_t>(offset / 2)];
   if (offset % 2 == 0) c.ch = value & 0xFF;
   else c.attr = value;
 }
 
 std::uint16_t Screen::peek_page(std::int64_t p, std::int64_t offset) const {
   if (!valid_page(p) || offset < 0 || offset > kLastScreenOffset) return 0;
-  const Cell& c = pages_[static_cast<std::size_t>(p)][static_cast<std::size_t>(offset / 2)];
+  const Cell& c = page(static_cast<int>(p))[static_cast<std::size_t>(offset / 2)];
   return offset % 2 == 0 ? (c.ch & 0xFF) : c.attr;
 }
 
 void Screen::print_to_page(std::int64_t p, std::string_view text) {
   if (!valid_page(p)) return;
-  Page& page = pages_[static_cast<std::size_t>(p)];
+  Page& page = writable_page(p);
   std::int64_t at = std::int64_t{page_row_} * kColumns + page_col_;
   for (char ch : text) {
     if (at >= 0 && at < kPageCells) page[static_cast<std::size_t>(at)] = Cell{static_cast<std::uint8_t>(ch), attr_};

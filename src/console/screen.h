@@ -8,6 +8,7 @@
 // odd offsets the attribute.
 
 #include <array>
+#include <memory>
 #include <bitset>
 #include <cstdint>
 #include <string_view>
@@ -100,7 +101,7 @@ class Screen {
   void page_newline();
   std::int16_t page_row() const { return page_row_; }
   std::int16_t page_col() const { return page_col_; }
-  const Page& page(int p) const { return pages_[static_cast<std::size_t>(p)]; }
+  const Page& page(int p) const;
 
   // ---- what changed, for the terminal view ----
   // Rows written since the view last looked, scrolls (the whole screen moved
@@ -130,7 +131,10 @@ class Screen {
   static bool valid_page(std::int64_t p) { return p >= 0 && p < kPages; }
 
   std::array<Cell, kScreenCells> shadow_;
-  std::array<Page, kPages> pages_{};  // pages start zero-filled
+  // Pages start zero-filled; each is allocated when it is first written, so
+  // that a program that uses no pages does not pay for eight of them.
+  Page& writable_page(std::int64_t p);
+  std::array<std::unique_ptr<Page>, kPages> pages_;
   std::uint16_t attr_ = kDefaultAttribute;
   int row_ = 0, col_ = 0;
   std::int16_t page_row_ = 0, page_col_ = 0;

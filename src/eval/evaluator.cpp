@@ -330,7 +330,12 @@ std::uint8_t evaluate(Interp& ip, double& num_out, Str& str_out) {
     kCodes[55] = &&sub;
     kCodes[56] = &&mul;
     kCodes[57] = kCodes[58] = kCodes[59] = kCodes[74] = &&arith;
-    kCodes[60] = kCodes[61] = kCodes[62] = kCodes[63] = kCodes[64] = kCodes[65] = &&cmp;
+    kCodes[60] = &&cmp_eq;
+    kCodes[61] = &&cmp_ne;
+    kCodes[62] = &&cmp_gt;
+    kCodes[63] = &&cmp_lt;
+    kCodes[64] = &&cmp_ge;
+    kCodes[65] = &&cmp_le;
     kCodes[73] = &&neg;
     kCodes[75] = &&index_op;
     codes_ready = true;
@@ -547,6 +552,25 @@ arith:  // DIV POW MOD IDIV
     }
   }
   NEXT();
+// Numeric comparisons in line, one label each; text comparisons, and the
+// lone-entry cases, share the general path.
+#define NUMERIC_COMPARE(label, op)                                  \
+  label:                                                            \
+  if (kind == 0 && n >= 2) {                                        \
+    const double a = num[n - 2], b = num[n - 1];                    \
+    if (std::isunordered(a, b)) [[unlikely]] throw_invalid_operation(); \
+    --n;                                                            \
+    num[n - 1] = (a op b) ? -1.0 : 0.0;                             \
+    NEXT();                                                         \
+  }                                                                 \
+  goto cmp;
+  NUMERIC_COMPARE(cmp_eq, ==)
+  NUMERIC_COMPARE(cmp_ne, !=)
+  NUMERIC_COMPARE(cmp_gt, >)
+  NUMERIC_COMPARE(cmp_lt, <)
+  NUMERIC_COMPARE(cmp_ge, >=)
+  NUMERIC_COMPARE(cmp_le, <=)
+#undef NUMERIC_COMPARE
 cmp:
   if (kind == 1) {
     if (f.s >= 2) {

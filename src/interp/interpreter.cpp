@@ -1,9 +1,13 @@
 #include "interp/interpreter.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include "engine/errors.h"
 #include "eval/evaluator.h"
+
+// The top of the main thread's stack, which the C library records at start-up.
+extern "C" void* __libc_stack_end __attribute__((weak));
 
 namespace basrt {
 
@@ -12,7 +16,18 @@ namespace {
 // Room kept free below the limit for the library code a statement calls.
 constexpr std::size_t kStackReserve = 2 * 1024 * 1024;  // more than the kernel's stack guard gap
 
+// The lowest address the machine stack may reach. For the main thread the
+// top of the stack and the size limit give it without reading the process's
+// memory map; other threads ask the thread library.
 const char* compute_stack_limit() {
+  rlimit rl{};
+  const char* here = static_cast<const char*>(__builtin_frame_address(0));
+  if (&__libc_stack_end != nullptr && getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) {
+    const char* top = static_cast<const char*>(__libc_stack_end);
+    const std::size_t size = rl.rlim_cur;
+    if (here <= top && static_cast<std::size_t>(top - here) < size && size > 2 * kStackReserve)
+      return top - size + kStackReserve;
+  }
   pthread_attr_t attr;
   if (pthread_getattr_np(pthread_self(), &attr) != 0) return nullptr;
   void* base = nullptr;

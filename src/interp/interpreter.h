@@ -61,6 +61,24 @@ inline constexpr int kArrayTables = 101;        // arrays per type 0 to 8
 inline constexpr int kObjectArraySlots = 51;    // arrays per type 9 and objects
 inline constexpr int kLiteralMax = 2048;        // bytes of a string literal
 
+// A buffer of 32,768 bytes, zero at first, allocated on first use (most
+// programs never touch it, and the engine starts faster without it).
+class TransferBuffer {
+ public:
+  static constexpr std::size_t kSize = 32768;
+  std::uint8_t* data() {
+    if (!bytes_) bytes_.reset(new std::uint8_t[kSize]());
+    return bytes_.get();
+  }
+  std::size_t size() const { return kSize; }
+  std::uint8_t& operator[](std::size_t i) { return data()[i]; }
+  std::uint8_t* begin() { return data(); }
+  std::uint8_t* end() { return data() + kSize; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> bytes_;
+};
+
 struct Interp {
   Interp();
   ~Interp();
@@ -132,7 +150,7 @@ struct Interp {
 
   // The engine-wide transfer buffer of 32,768 bytes: stream line reads and
   // line counts, socket receives, clipboard text and registry binary reads.
-  std::vector<std::uint8_t> transfer = std::vector<std::uint8_t>(32768);
+  TransferBuffer transfer;
 
   // ---- run ----
   StrList command_line;
