@@ -3,6 +3,7 @@
 // the offset field; these statements evaluate conditions, move the position
 // and keep three small stacks.
 
+#include <cstring>
 #include <string>
 
 #include "eval/convert.h"
@@ -64,11 +65,11 @@ Flow stmt_for(Interp& ip) {
   return Flow::kNext;
 }
 
-// Sub-code 8: steps the control variable in its own type and loops back
-// while it has not passed the limit.
-Flow stmt_next(Interp& ip) {
-  const std::int32_t offset = ip.cs.i32();
-  if (ip.loop_top == 0) return Flow::kNext;
+// The step of a counted loop: steps the control variable in its own type and
+// answers whether the loop goes round again (its entry then stays on the
+// stack); otherwise the entry is dropped.
+bool loop_continues(Interp& ip) {
+  if (ip.loop_top == 0) return false;
   const LoopEntry& e = ip.loop_stack[ip.loop_top - 1];
   double v = 0;
   if (is_numeric_type(e.type)) {
@@ -82,22 +83,48 @@ Flow stmt_next(Interp& ip) {
     const double old = store ? load_numeric(*store, e.type, at) : 0.0;
     if (e.type == kDouble) {
       v = old + e.step;
+      if (store) store_numeric(*store, e.type, at, v);
     } else if (e.type == kSingle) {
       v = static_cast<float>(old + e.step);
+      if (store) store_numeric(*store, e.type, at, v);
     } else {
-      // The step is truncated and the sum wraps at the type's width.
-      const std::int64_t sum = static_cast<std::int64_t>(old) + trunc32(e.step);
+      // The step is truncated and the sum wraps at the type's width; the
+      // wrapped integer is stored as it is.
+      const auto sum = static_cast<std::uint32_t>(static_cast<std::int64_t>(old) + trunc32(e.step));
+      std::uint8_t* p = store && at >= 0 && store->has(static_cast<std::size_t>(at), static_cast<std::size_t>(kWidth[e.type]))
+                            ? store->data() + at
+                            : nullptr;
       switch (e.type) {
-        case kU8: v = static_cast<std::uint8_t>(sum); break;
-        case kI16: v = static_cast<std::int16_t>(sum); break;
-        case kU16: v = static_cast<std::uint16_t>(sum); break;
-        default: v = static_cast<std::int32_t>(static_cast<std::uint32_t>(sum)); break;
+        case kU8: {
+          auto x = static_cast<std::uint8_t>(sum);
+          v = x;
+          if (p) *p = x;
+          break;
+        }
+        case kI16:
+        case kU16: {
+          auto x = static_cast<std::uint16_t>(sum);
+          v = e.type == kI16 ? static_cast<double>(static_cast<std::int16_t>(x)) : x;
+          if (p) std::memcpy(p, &x, 2);
+          break;
+        }
+        default: {
+          v = static_cast<std::int32_t>(sum);
+          if (p) std::memcpy(p, &sum, 4);
+          break;
+        }
       }
     }
-    if (store) store_numeric(*store, e.type, at, v);
   }
-  if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) jump(ip, offset);  // the entry stays
-  else --ip.loop_top;
+  if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) return true;
+  --ip.loop_top;
+  return false;
+}
+
+// Sub-code 8 (the statement loop runs it in line; this is its table entry).
+Flow stmt_next(Interp& ip) {
+  const std::int32_t offset = ip.cs.i32();
+  if (loop_continues(ip)) jump(ip, offset);
   return Flow::kNext;
 }
 

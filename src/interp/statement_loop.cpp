@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/errors.h"
 #include "interp/handlers.h"
@@ -75,6 +76,8 @@ Flow stmt_group(Interp& ip) {
 // Opcode 34.
 Flow stmt_leave(Interp&) { return Flow::kReturn; }
 
+bool loop_continues(Interp& ip);  // control_flow.cpp
+
 void run_statements(Interp& ip) {
   check_stack(ip);
   // Every call level up to the current one has its local frame; frames that
@@ -84,23 +87,46 @@ void run_statements(Interp& ip) {
     ip.frame_count = ip.call_level;
   }
   CodeStream& cs = ip.cs;
+  const std::uint8_t* const code = cs.data;
+  const std::int64_t size = cs.size;
+  std::int64_t pc = cs.pc;
   const bool watched = ip.options.trace || ip.statements_left >= 0;
   for (;;) {
-    const std::int64_t at = cs.pc;
-    const int op = cs.u8();
-    if (cs.pc >= cs.size) return;  // an opcode that is the last byte is not executed
+    const std::int64_t at = pc;
+    const int op = code[pc];  // the padding reads 0 at the end
+    if (++pc >= size) {
+      cs.pc = size;
+      return;
+    }
     if (op >= kStatementCount) continue;
     StatementHandler h = kStatements[static_cast<std::size_t>(op)];
     if (!h) continue;
-    if (watched) before_statement(ip, at, op);
+    if (watched) {
+      cs.pc = pc;
+      before_statement(ip, at, op);
+    }
     if (op == 0) {
-      // The statement group, dispatched here rather than through its handler.
-      const int sub = cs.u8();
+      const int sub = code[pc];
+      pc = pc + 1 <= size ? pc + 1 : size;
       if (sub >= kGroupCount) continue;
+      if (sub == 8 || sub == 5) {
+        // NEXT and JUMP keep the position in hand.
+        std::int32_t offset;
+        std::memcpy(&offset, code + pc, 4);
+        pc = pc + 4 <= size ? pc + 4 : size;
+        if (sub == 5 || loop_continues(ip)) {
+          const std::int64_t to = pc + offset;
+          pc = (to >= 0 && to <= size) ? to : size;
+        }
+        continue;
+      }
       h = kGroup[static_cast<std::size_t>(sub)];
       if (!h) continue;
     }
-    if (h(ip) == Flow::kReturn) return;
+    cs.pc = pc;
+    const Flow flow = h(ip);
+    pc = cs.pc;
+    if (flow == Flow::kReturn) return;
   }
 }
 
