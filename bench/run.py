@@ -279,8 +279,8 @@ def ratio(numerator, denominator):
     return numerator / denominator
 
 
-def fmt(value, spec, missing="-"):
-    return missing if value is None else format(value, spec)
+def fmt(value, pattern, missing="-"):
+    return missing if value is None else format(value, pattern)
 
 
 def print_table(rows, headers, aligns):
