@@ -44,7 +44,7 @@ fuzz: deps
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_image fuzz_corpus
 	@mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/artifacts
 	$(FUZZ_BUILD)/fuzz_image -max_total_time=$(FUZZ_SECONDS) -timeout=25 -rss_limit_mb=3072 \
-	  -artifact_prefix=$(abspath $(FUZZ_BUILD))/artifacts/ $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/fuzz-seeds
+	  -dict=$(FUZZ_BUILD)/fuzz-seeds.dict -artifact_prefix=$(abspath $(FUZZ_BUILD))/artifacts/ $(FUZZ_FLAGS) $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/fuzz-seeds
 
 # The whole test suite, built with AddressSanitizer and
 # UndefinedBehaviorSanitizer. A sanitizer's report ends the process with a

@@ -125,6 +125,11 @@ class Arena {
   bool is_low() const noexcept { return end_ <= k4G; }
   std::size_t in_use() const noexcept { return in_use_; }
   void set_limit(std::size_t bytes) noexcept { limit_ = bytes; }
+  void ensure_room(std::size_t n) const {
+    if (limit_ && (n > limit_ || in_use_ > limit_ - n)) throw std::bad_alloc();
+    // At most the range's size less what is handed out can still be.
+    if (n > end_ - base_ || in_use_ > (end_ - base_) - n) throw std::bad_alloc();
+  }
 
  private:
   void reserve() {
@@ -276,5 +281,6 @@ bool contains(std::uint64_t address, std::uint64_t length) noexcept {
 bool is_low() noexcept { return arena().is_low(); }
 std::size_t bytes_in_use() noexcept { return arena().in_use(); }
 void set_limit(std::size_t bytes) noexcept { arena().set_limit(bytes); }
+void ensure_room(std::size_t bytes) { arena().ensure_room(bytes); }
 
 }  // namespace basrt::low_arena

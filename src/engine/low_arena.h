@@ -45,6 +45,12 @@ bool contains(std::uint64_t address, std::uint64_t length) noexcept;
 bool is_low() noexcept;
 // Bytes currently handed out (for tests and statistics).
 std::size_t bytes_in_use() noexcept;
+// Throws std::bad_alloc unless `bytes` more could be handed out now. Stores
+// whose elements live elsewhere (variant and record arrays, which hold
+// engine structures) ask before they grow by a count a program chose, so
+// that such a count runs out of memory at once, as an array of numbers
+// would, instead of filling the machine's memory one element at a time.
+void ensure_room(std::size_t bytes);
 // Caps the bytes handed out: an allocation beyond the cap throws
 // std::bad_alloc as an exhausted range does. Runs inside another program
 // (the fuzz target) set it; 0 removes the cap.

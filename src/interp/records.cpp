@@ -166,9 +166,9 @@ void declare_record(Interp& ip) {
   }
   while (!ip.cs.at_end() && ip.cs.peek() != 11) add_field(ip, fresh);
   ip.cs.u8();  // the 11
-  std::int32_t total = 0;
+  std::int64_t total = 0;
   for (std::int32_t s : fresh.field_sizes) total += s;
-  fresh.data_size = total;
+  fresh.data_size = static_cast<std::int32_t>(std::min<std::int64_t>(total, INT32_MAX));
   if (shape_kind == 1) {
     if (target < 0) return;
     ensure_records(ip, target + 1);
@@ -178,6 +178,9 @@ void declare_record(Interp& ip) {
     return;
   }
   // The template is element 0; each further element is a copy of it.
+  if (elements > 0)
+    low_arena::ensure_room(static_cast<std::size_t>(elements) * (sizeof(Record) + fresh.data.size() +
+                                                                  fresh.field_sizes.size() * 10));
   ip.records.push_back(std::move(fresh));
   const Record& tmpl = ip.records.back();
   for (std::int64_t k = 0; k < elements; ++k) {

@@ -94,6 +94,8 @@ Variant* variant_at(Interp& ip, std::int64_t index) {
 }
 
 void ensure_variants(Interp& ip, std::int64_t count) {
+  const std::int64_t more = count - static_cast<std::int64_t>(ip.variants.size());
+  if (more > 0) low_arena::ensure_room(static_cast<std::size_t>(more) * (sizeof(Variant) + sizeof(Variant*)));
   while (static_cast<std::int64_t>(ip.variants.size()) < count) {
     ip.variant_pool.emplace_back();
     ip.variants.push_back(&ip.variant_pool.back());

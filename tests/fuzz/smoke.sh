@@ -19,7 +19,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$build/artifacts"
 # New inputs go to a scratch corpus, so that the seeds stay as they are.
 status=0
-"$build/fuzz_image" -seed=1 -runs=3000 -timeout=25 -rss_limit_mb=3072 \
+"$build/fuzz_image" -seed=1 -runs=3000 -dict="$build/fuzz-seeds.dict" -timeout=25 -rss_limit_mb=3072 \
   -artifact_prefix="$build/artifacts/" "$work" "$build/fuzz-seeds" >"$work/log" 2>&1 || status=$?
 if [ "$status" -ne 0 ]; then
   cat "$work/log"

@@ -133,6 +133,24 @@ TEST(Robust, StorageBeyondTheArenaLimitIsOutOfMemory) {
   EXPECT_EQ(r.message, "Out of memory");
 }
 
+// Arrays whose elements the engine keeps outside the arena (variants,
+// records) run out of memory as soon as they are declared too large, as
+// numeric arrays do, instead of filling the machine one element at a time.
+TEST(Robust, HugeDeclarationsRunOutOfMemoryAtOnce) {
+  const char* const declarations[] = {
+      "DECLARE 0 3 #2000000000 END 0 END 7 0",
+      "DECLARE 0 3 #2000000000 END 0 END 9 0",
+      "DECLARE 0 3 #40000 END 0 1 #50000 END 0 END 9 1",
+      "SETFIELD 0 0 3 #2000000000 END 0 END 0 7 END",
+      "SETFIELD 0 0 3 #2000000000 END 0 END 0 END",
+  };
+  for (const char* d : declarations) {
+    auto image = test::assemble(d);
+    const auto r = test::run_untrusted(image.data(), image.size(), 100);
+    EXPECT_EQ(r.message, "Out of memory") << d;
+  }
+}
+
 // ---- safe mode, through the engine ----
 
 test::ProcessResult run_engine(const test::TempDir& tmp, const std::string& cwd, const std::string& source,
