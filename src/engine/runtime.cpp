@@ -40,6 +40,9 @@ int run_loaded(Interp& ip) {
   std::string message;
   const int status = run_loaded(ip, message);
   if (status == 1) {
+    // The screen is drawn and the terminal given back before the message, so
+    // that the message lands on a terminal in its usual modes.
+    if (auto& console = ip.subsystems[static_cast<int>(Subsystem::kConsole)]) console->shutdown();
     std::fflush(stdout);
     std::fprintf(stderr, "basrt: run-time error: %s\n", message.c_str());
   }
