@@ -71,6 +71,22 @@ Flow stmt_for(Interp& ip) {
 bool loop_continues(Interp& ip) {
   if (ip.loop_top == 0) return false;
   const LoopEntry& e = ip.loop_stack[ip.loop_top - 1];
+  // The usual counter, a 32-bit integer of the global store that exists,
+  // in short; every other case takes the general way below.
+  if (e.scope == 1 && e.type == kI32 && e.index >= 0) {
+    ByteStore& st = ip.global_num[kI32 - 1];
+    const std::size_t at = static_cast<std::size_t>(e.index) * 4;
+    if (st.has(at, 4)) {
+      std::int32_t old;
+      std::memcpy(&old, st.data() + at, 4);
+      const auto sum = static_cast<std::uint32_t>(static_cast<std::int64_t>(old) + trunc32(e.step));
+      std::memcpy(st.data() + at, &sum, 4);
+      const double v = static_cast<std::int32_t>(sum);
+      if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) return true;
+      --ip.loop_top;
+      return false;
+    }
+  }
   double v = 0;
   if (is_numeric_type(e.type)) {
     ByteStore* store = nullptr;
