@@ -39,17 +39,20 @@ void print_box(std::string_view title, std::string_view text, const ButtonSet& b
   std::fflush(stderr);
 }
 
-// Without a window system, messages go to standard error and every question
-// gets its default answer; window messages go nowhere and every metric is 0.
+// Without a window system, messages go to standard error (unless quiet) and
+// every question gets its default answer; window messages go nowhere and
+// every metric is 0.
 class ConsoleHost : public Host {
  public:
+  explicit ConsoleHost(bool quiet) : quiet_(quiet) {}
+
   void show_message(Interp& ip, std::string_view text) override {
-    print_box(application_title(ip), text, message_box_buttons(0));
+    show(application_title(ip), text, message_box_buttons(0));
   }
 
   int message_box(Interp&, std::string_view text, std::string_view caption, std::int32_t flags) override {
     ButtonSet b = message_box_buttons(flags);
-    print_box(caption, text, b);
+    show(caption, text, b);
     return b.answers[b.default_index];
   }
 
@@ -57,7 +60,7 @@ class ConsoleHost : public Host {
     static const char* const kTitles[] = {"Warning", "Error", "Information", "Confirm"};
     const std::string title = kind >= 0 && kind <= 3 ? kTitles[kind] : application_title(ip);
     ButtonSet b = message_dialog_buttons(buttons);
-    print_box(title, text, b);
+    show(title, text, b);
     const int answer = b.answers[b.default_index];
     // The Help button does not close a dialog; closing it otherwise cancels.
     return answer == kAnswerHelp ? kAnswerCancel : answer;
@@ -71,12 +74,24 @@ class ConsoleHost : public Host {
   ScreenPoint screen_size(Interp&) override { return {}; }
   ScreenPoint mouse_position(Interp&) override { return {}; }
   ScreenPoint mouse_event_position(Interp&) override { return {}; }
+
+ private:
+  void show(std::string_view title, std::string_view text, const ButtonSet& buttons) const {
+    if (!quiet_) print_box(title, text, buttons);
+  }
+
+  bool quiet_;
 };
 
 }  // namespace
 
+Host& quiet_host() {
+  static ConsoleHost quiet(true);
+  return quiet;
+}
+
 Host& host(Interp& ip) {
-  static ConsoleHost console;
+  static ConsoleHost console(false);
   return ip.host ? *ip.host : console;
 }
 

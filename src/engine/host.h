@@ -91,6 +91,10 @@ class Host {
 
 // The host of this run: the one installed in ip.host, else the console host.
 Host& host(Interp& ip);
+// A host without a window system that shows nothing: every box and dialog
+// gets its default answer (runs inside another program, such as the fuzz
+// target, install it).
+Host& quiet_host();
 
 // The application's title: the program file's name without its ending.
 std::string application_title(const Interp& ip);
