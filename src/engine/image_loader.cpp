@@ -1,8 +1,11 @@
 #include "engine/image_loader.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 
 namespace basrt {
 
@@ -34,14 +37,48 @@ LoadResult extract_appended_image(const std::vector<std::uint8_t>& file, std::ve
 }
 
 LoadResult read_appended_image(const std::string& path, std::vector<std::uint8_t>& image) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return malformed("cannot open " + path);
-  in.seekg(0, std::ios::end);
-  const std::int64_t size = in.tellg();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return malformed(std::string("cannot open it: ") + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return malformed(std::string("cannot read it: ") + std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) return malformed("it is a directory, not a file");
+  if (!S_ISREG(st.st_mode)) {
+    // A pipe or a device cannot seek to its end: the whole stream is read.
+    std::vector<std::uint8_t> file;
+    std::uint8_t buf[65536];
+    for (;;) {
+      const ssize_t got = ::read(fd, buf, sizeof buf);
+      if (got == 0) break;
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return malformed(std::string("cannot read it: ") + std::strerror(errno));
+      }
+      file.insert(file.end(), buf, buf + got);
+    }
+    return extract_appended_image(file, image);
+  }
+  // Only the trailer and the image are read.
+  auto read_at = [&](void* to, std::int64_t n, std::int64_t at) {
+    auto* p = static_cast<std::uint8_t*>(to);
+    while (n > 0) {
+      const ssize_t got = ::pread(fd, p, static_cast<std::size_t>(n), at);
+      if (got < 0 && errno == EINTR) continue;
+      if (got == 0) errno = EIO;  // the file has shrunk under us
+      if (got <= 0) return false;
+      p += got;
+      n -= got;
+      at += got;
+    }
+    return true;
+  };
+  const std::int64_t size = st.st_size;
   if (size < 4) return malformed("the file is too short to end with an image length");
   std::uint8_t trailer[4];
-  in.seekg(size - 4);
-  in.read(reinterpret_cast<char*>(trailer), 4);
+  if (!read_at(trailer, 4, size - 4)) return malformed(std::string("cannot read it: ") + std::strerror(errno));
   const std::int32_t n = read_i32(trailer);
   if (n == 0) return {LoadStatus::kNoImage, {}};
   if (n < 0) return malformed("the image length at the end of the file is negative (" + std::to_string(n) + ")");
@@ -49,9 +86,7 @@ LoadResult read_appended_image(const std::string& path, std::vector<std::uint8_t
     return malformed("the image length at the end of the file (" + std::to_string(n) +
                      " bytes) is larger than the file");
   image.resize(static_cast<std::size_t>(n));
-  in.seekg(size - 4 - n);
-  in.read(reinterpret_cast<char*>(image.data()), n);
-  if (!in) return malformed("cannot read the image from " + path);
+  if (!read_at(image.data(), n, size - 4 - n)) return malformed(std::string("cannot read it: ") + std::strerror(errno));
   return {};
 }
 

@@ -22,6 +22,7 @@ struct LoadResult {
 };
 
 // Reads the image that ends `path` (the last four bytes give its length).
+// A pipe or a device is read to its end first.
 LoadResult read_appended_image(const std::string& path, std::vector<std::uint8_t>& image);
 // The same on bytes already in memory.
 LoadResult extract_appended_image(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& image);

@@ -87,7 +87,19 @@ TEST(EngineCli, RefusesMalformedImagesWithStatusTwo) {
   }
   auto missing = run_process({BASRT_ENGINE, dir.file("missing")});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+  EXPECT_NE(missing.err.find("cannot open it: No such file or directory"), std::string::npos) << missing.err;
+  auto directory = run_process({BASRT_ENGINE, dir.path()});
+  EXPECT_EQ(directory.status, 2);
+  EXPECT_NE(directory.err.find("is a directory"), std::string::npos) << directory.err;
+}
+
+TEST(EngineCli, ReadsAProgramFromAPipe) {
+  auto image = test::assemble(R"(PRINT "piped" END 13)");
+  test::ProcessOptions o;
+  o.input = "prefix" + test::with_trailer(std::string(image.begin(), image.end()));
+  auto r = run_process({BASRT_ENGINE, "/dev/stdin"}, o);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "piped\r\n");
 }
 
 TEST(EngineCli, TraceListsExecutedStatements) {
