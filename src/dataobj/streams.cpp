@@ -12,6 +12,7 @@
 #include <new>
 
 #include "engine/errors.h"
+#include "engine/image_loader.h"
 #include "eval/convert.h"
 #include "interp/calls.h"
 #include "interp/records.h"
@@ -429,14 +430,7 @@ void read_variable_member(Interp& ip, StreamSource stream) {
 void write_resource_member(Interp& ip, StreamSource stream) {
   const std::int64_t at = trunc32(eval_number(ip));
   Stream& s = stream(ip);
-  const CodeStream& cs = ip.cs;
-  ip.scratch.clear();
-  if (cs.available(at, 4) == 4) {
-    std::int32_t length;
-    std::memcpy(&length, cs.data + at, 4);
-    std::int64_t n = cs.available(at + 4, length);
-    ip.scratch.assign(reinterpret_cast<const char*>(cs.data + at + 4), static_cast<std::size_t>(n));
-  }
+  fetch_resource_at(ip, at);
   s.write(ip.scratch.data(), static_cast<std::int64_t>(ip.scratch.size()));
 }
 

@@ -140,8 +140,25 @@ LoadResult load_image(Interp& ip, const std::uint8_t* image, std::int64_t size) 
   ip.data_pointer = ip.data_start;
   pos += len - 4;
   if (pos > size) return malformed("the data pool " + at(pool) + " runs past the end of the image");
+  ip.data_end = static_cast<std::int32_t>(pos);
   ip.cs.seek(pos);
   return {};
+}
+
+void fetch_resource_at(Interp& ip, std::int64_t position) {
+  const CodeStream& cs = ip.cs;
+  ip.scratch.clear();
+  if (cs.available(position, 4) < 4) return;
+  std::int32_t length;
+  std::memcpy(&length, cs.data + position, 4);
+  const std::int64_t n = cs.available(position + 4, length);
+  ip.scratch.assign(reinterpret_cast<const char*>(cs.data + position + 4), static_cast<std::size_t>(n));
+}
+
+bool fetch_resource(Interp& ip, std::int64_t r) {
+  if (r < 0 || r >= ip.resource_count) return false;
+  fetch_resource_at(ip, ip.resource_table[static_cast<std::size_t>(r)]);
+  return true;
 }
 
 }  // namespace basrt

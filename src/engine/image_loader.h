@@ -33,4 +33,12 @@ LoadResult extract_appended_image(const std::vector<std::uint8_t>& file, std::ve
 // more than 201 resource blocks are refused.
 LoadResult load_image(Interp& ip, const std::uint8_t* image, std::int64_t size);
 
+// Copies the payload of the resource block whose length field is at
+// `position` into the scratch stream; the scratch stream is left empty when
+// no block fits there. The code stream's position does not move.
+void fetch_resource_at(Interp& ip, std::int64_t position);
+// The same for resource number r; false, with nothing fetched, when the
+// image has no resource r.
+bool fetch_resource(Interp& ip, std::int64_t r);
+
 }  // namespace basrt

@@ -351,8 +351,11 @@ void bi_command_item(Interp& ip, EvalFrame& f) {
 // the evaluation's string output and on the string stack, the number in the
 // number output (and the result register) and on the numeric stack. A text
 // that is no number delivers no number. A literal text item that is a number
-// leaves the current kind at number; any other text item at text.
+// leaves the current kind at number; any other text item at text. A data
+// pointer outside the data pool (past the last item, or before the first
+// after a reset) finds no item: the program has run out of data.
 void bi_next_data_item(Interp& ip, EvalFrame& f) {
+  if (ip.data_pointer < ip.data_start || ip.data_pointer >= ip.data_end) throw_error("Out of data");
   f.kind = 0;
   const std::int64_t back = ip.cs.pc;
   ip.cs.seek(ip.data_pointer);

@@ -92,8 +92,9 @@ struct Interp {
   CodeStream cs;
   std::array<std::int32_t, kResourceSlots> resource_table{};
   std::int32_t resource_count = 0;
-  std::int32_t data_start = 0;
-  std::int32_t data_pointer = 0;
+  std::int32_t data_start = 0;    // the first data item
+  std::int32_t data_end = 0;      // the first byte after the data pool
+  std::int32_t data_pointer = 0;  // the next data item to read
   Str scratch;  // the scratch stream: a resource block's payload
 
   // ---- global scalar stores ----

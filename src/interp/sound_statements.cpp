@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "console/console_state.h"
+#include "engine/image_loader.h"
 #include "engine/paths.h"
 #include "eval/convert.h"
 #include "interp/handlers.h"
@@ -53,17 +54,7 @@ Flow stmt_play_sound_file(Interp& ip) {
 // Sub-code 71: a 2-byte resource number in the code stream, then the flags.
 // The resource's payload goes through the scratch stream.
 Flow stmt_play_sound_resource(Interp& ip) {
-  const std::int32_t r = ip.cs.i16();
-  bool found = false;
-  if (r >= 0 && r < ip.resource_count) {
-    const std::int64_t back = ip.cs.pc;
-    ip.cs.seek(ip.resource_table[static_cast<std::size_t>(r)]);
-    const std::int64_t length = ip.cs.i32();
-    const std::int64_t n = ip.cs.available(ip.cs.pc, length);
-    ip.scratch.assign(reinterpret_cast<const char*>(ip.cs.data + ip.cs.pc), static_cast<std::size_t>(n));
-    ip.cs.seek(back);
-    found = true;
-  }
+  const bool found = fetch_resource(ip, ip.cs.i16());
   const std::int32_t flags = (trunc32(eval_number(ip)) | 4) & 0xFFFF;
   if (found) play_wave_image(ip, ip.scratch, flags);
   return Flow::kNext;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/host.h"
+#include "engine/image_loader.h"
 #include "engine/paths.h"
 #include "engine/safe_mode.h"
 #include "eval/convert.h"
@@ -270,12 +271,7 @@ Flow stmt_rename_file(Interp& ip) {
 Flow stmt_save_resource(Interp& ip) {
   std::int64_t position = trunc32(eval_number(ip));
   std::string name = eval_path(ip);
-  const std::int64_t back = ip.cs.pc;
-  ip.cs.seek(position);
-  std::int64_t length = ip.cs.i32();
-  std::int64_t n = ip.cs.available(ip.cs.pc, length);
-  ip.scratch.assign(reinterpret_cast<const char*>(ip.cs.data + ip.cs.pc), static_cast<std::size_t>(n));
-  ip.cs.seek(back);
+  fetch_resource_at(ip, position);
   std::string path = host_path(ip, name, PathUse::kCreate);
   if (!write_whole_file(path, ip.scratch.data(), ip.scratch.size())) throw_error("Cannot create file " + name);
   return Flow::kNext;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/image_loader.h"
+#include "interp/variables.h"
 #include "support/images.h"
 
 namespace basrt {
@@ -44,6 +45,7 @@ TEST(Loader, SectionLengthsCountAsEachSectionSays) {
   EXPECT_EQ(ip.resource_table[1], 16);
   EXPECT_EQ(ip.resource_table[2], 21);
   EXPECT_EQ(ip.data_start, 33);
+  EXPECT_EQ(ip.data_end, 35);
   EXPECT_EQ(ip.cs.pc, main);
 }
 
@@ -93,6 +95,59 @@ TEST(Loader, HoldsAtMost201ResourceBlocks) {
   LoadResult r = load(b, too_many);
   EXPECT_EQ(r.status, LoadStatus::kMalformed);
   EXPECT_NE(r.message.find("201"), std::string::npos);
+}
+
+TEST(Loader, FetchesAResourcePayloadIntoTheScratchStream) {
+  Bytes b;
+  b.u8(18).i32(3).text("abc");  // resource 0, length field at 1
+  b.u8(18).i32(0);              // resource 1, empty
+  b.add(empty_pool());
+  const std::int64_t tail = static_cast<std::int64_t>(b.size());
+  b.i32(40).text("xy");         // a length that runs past the image's end
+  Interp ip;
+  ASSERT_EQ(load(ip, b).status, LoadStatus::kOk);
+  const std::int64_t pc = ip.cs.pc;
+  auto scratch = [&] { return std::string(ip.scratch.data(), ip.scratch.size()); };
+  ASSERT_TRUE(fetch_resource(ip, 0));
+  EXPECT_EQ(scratch(), "abc");
+  ASSERT_TRUE(fetch_resource(ip, 1));
+  EXPECT_EQ(scratch(), "");
+  EXPECT_FALSE(fetch_resource(ip, 2));
+  EXPECT_FALSE(fetch_resource(ip, -1));
+  fetch_resource_at(ip, 1);
+  EXPECT_EQ(scratch(), "abc");
+  fetch_resource_at(ip, tail);
+  EXPECT_EQ(scratch(), "xy");  // what there is, never more
+  for (std::int64_t outside : {std::int64_t{-4}, std::int64_t{1000}, ip.cs.size - 2}) {
+    fetch_resource_at(ip, outside);
+    EXPECT_EQ(scratch(), "") << outside;
+  }
+  EXPECT_EQ(ip.cs.pc, pc);  // the code stream has not moved
+}
+
+// Data items are read from the pool only: past its last item, or before its
+// first after a reset, the program has run out of data.
+TEST(Loader, ReadingOutsideTheDataPoolIsAnError) {
+  struct Case {
+    const char* source;
+    const char* error;
+  };
+  const Case cases[] = {
+      {".data\n.text \"a\"\n.item 1 #2 END\n.enddata\n"
+       "DECLARE 0 1 0 0 ASSIGN 0 0 NextDataItem END ASSIGN 0 0 NextDataItem END",
+       ""},
+      {".data\n.text \"a\"\n.enddata\n"
+       "DECLARE 0 1 0 0 ASSIGN 0 0 NextDataItem END ASSIGN 0 0 NextDataItem END",
+       "Out of data"},
+      {".data\n.text \"a\"\n.enddata\n"
+       "DECLARE 0 1 0 0 RESTORE -1 ASSIGN 0 0 NextDataItem END",
+       "Out of data"},
+      {"DECLARE 0 1 0 0 ASSIGN 0 0 NextDataItem END", "Out of data"},  // an empty pool
+  };
+  for (const Case& c : cases) {
+    Interp ip;
+    EXPECT_EQ(test::run_for_error(ip, c.source), c.error) << c.source;
+  }
 }
 
 TEST(Trailer, FindsTheImageThroughTheLastFourBytes) {
