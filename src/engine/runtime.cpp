@@ -15,10 +15,8 @@
 namespace basrt {
 
 void shutdown(Interp& ip) {
-  for (Subsystem s : {Subsystem::kNative, Subsystem::kPrinter, Subsystem::kSockets, Subsystem::kObjects,
-                      Subsystem::kSystem, Subsystem::kConsole}) {
-    if (auto& state = ip.subsystems[static_cast<int>(s)]) state->shutdown();
-  }
+  for (auto& state : ip.subsystems)
+    if (state) state->shutdown();
 }
 
 int run_image(const std::vector<std::uint8_t>& image, const std::vector<std::string>& command_line,
@@ -26,13 +24,15 @@ int run_image(const std::vector<std::uint8_t>& image, const std::vector<std::str
   Interp ip;
   ip.options = options;
   ip.statements_left = options.statement_budget;
-  if (options.console) console_setup(ip);
-  for (const std::string& item : command_line) ip.command_line.push_back(to_str(item));
+  // The image is checked before the console takes the terminal over: a
+  // refused image leaves the terminal as it found it.
   LoadResult loaded = load_image(ip, image.data(), static_cast<std::int64_t>(image.size()));
   if (loaded.status == LoadStatus::kMalformed) {
     std::fprintf(stderr, "basrt: cannot run this program: %s\n", loaded.message.c_str());
     return 2;
   }
+  if (options.console) console_setup(ip);
+  for (const std::string& item : command_line) ip.command_line.push_back(to_str(item));
   return run_loaded(ip);
 }
 
@@ -64,6 +64,10 @@ int run_loaded(Interp& ip, std::string& message) {
   } catch (const std::length_error&) {
     // A size beyond what a container can hold: memory is exhausted as surely.
     message = "Out of memory";
+    return 1;
+  } catch (const std::exception& e) {
+    // Any other failure of the run-time library ends the run the same way.
+    message = e.what();
     return 1;
   } catch (const ProcessEnd&) {
     // The end-process statement in a run inside another program: what the

@@ -27,13 +27,17 @@ struct SubsystemState {
   virtual void shutdown() {}
 };
 
-// Subsystems that keep state, in the order shutdown releases them.
+// Subsystems that keep state, in the order shutdown releases them: the
+// libraries the program loaded are unloaded first (in the order of their
+// first load), then the printer channel is closed and the socket layer shut
+// down; the objects follow (files are closed), and the console gives the
+// terminal back last. The stores themselves go with the Interp.
 enum class Subsystem : int {
-  kSystem,    // value holders, search record, random seed, cursors
-  kObjects,   // object model and the data objects
   kNative,    // library cache and callbacks
   kPrinter,   // the printer text channel
   kSockets,   // the socket layer
+  kObjects,   // object model and the data objects
+  kSystem,    // value holders, search record, random seed, cursors
   kConsole,   // console screen and keyboard
   kCount
 };
