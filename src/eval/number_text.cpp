@@ -35,7 +35,7 @@ struct Digits {
 // it.
 Digits decimal_digits(double a, int precision) {
   char buf[80];
-  std::snprintf(buf, sizeof buf, "%.40e", a);
+  *std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 40).ptr = '\0';
   std::string all;
   const char* p = buf;
   for (; *p && *p != 'e'; ++p)
@@ -232,12 +232,12 @@ void format_fixed(double v, int decimals, int width, Str& out) {
   Str body;
   if (!special(v, body)) {
     char buf[400];
-    int n = std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    if (n < 0 || n >= static_cast<int>(sizeof buf)) {
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) {
       // Beyond what fixed notation can show: fall back to the general format.
       format_general(v, 15, 0, '.', body);
     } else {
-      body.assign(buf, static_cast<std::size_t>(n));
+      body.assign(buf, static_cast<std::size_t>(r.ptr - buf));
     }
   }
   if (static_cast<int>(body.size()) < width) out.append(width - body.size(), ' ');

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <string>
 
 #include "engine/errors.h"
 #include "eval/number_text.h"
+#include "support/process.h"
 
 namespace basrt {
 namespace {
@@ -91,6 +94,35 @@ TEST(NumberText, FloatFormats) {
   EXPECT_EQ(floating(1234.5, 1, 4, 2, ','), "1,235E+03");
   EXPECT_EQ(thousands_separator('.'), ',');
   EXPECT_EQ(thousands_separator(','), '.');
+}
+
+// The process's locale can change under the engine: a native library the
+// program calls, or the widget toolkit, may switch it to the user's. The
+// numbers the engine writes keep their point all the same.
+TEST(NumberText, ThePointStaysUnderALocaleWithADecimalComma) {
+  test::TempDir dir;
+  const std::string compile = "localedef -i de_DE -f UTF-8 " + dir.file("de_DE.UTF-8") + " >/dev/null 2>&1";
+  if (std::system(compile.c_str()) != 0) GTEST_SKIP() << "localedef cannot build a German locale here";
+  struct LocaleGuard {
+    explicit LocaleGuard(const std::string& path) { ::setenv("LOCPATH", path.c_str(), 1); }
+    ~LocaleGuard() {
+      std::setlocale(LC_ALL, "C");
+      ::unsetenv("LOCPATH");
+    }
+  } guard(dir.path());
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "the German locale does not load";
+  ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+
+  Str fixed;
+  format_fixed(2.5, 9, 0, fixed);
+  EXPECT_EQ(std::string(fixed.data(), fixed.size()), "2.500000000");
+  format_fixed(1e12, 1, 16, fixed);
+  EXPECT_EQ(std::string(fixed.data(), fixed.size()), " 1000000000000.0");
+  EXPECT_EQ(general(2.5, 15, 0), "2.5");
+  EXPECT_EQ(general(1.0 / 3, 9, 4), "0.333333333");
+  EXPECT_EQ(floating(1234.5, 1, 4, 2), "1.235E+03");
+  EXPECT_EQ(floating(1234567.891, 3, 15, 2), "1,234,567.89");
+  EXPECT_DOUBLE_EQ(parse_lenient("2.5", '.'), 2.5);
 }
 
 std::string formatted(const std::string& format, std::vector<FormatArg> args, char sep = '.') {
