@@ -312,32 +312,9 @@ std::uint8_t evaluate(Interp& ip, double& num_out, Str& str_out) {
   static bool codes_ready = false;
   if (!codes_ready) [[unlikely]] {
     for (auto& l : kCodes) l = &&skip;
-    kCodes[1] = &&gvar;
-    kCodes[2] = &&lit;
-    kCodes[3] = &&elem;
-    kCodes[6] = &&builtin;
-    kCodes[8] = &&objget;
-    kCodes[11] = &&done;
-    kCodes[12] = &&param;
-    kCodes[13] = kCodes[15] = kCodes[27] = kCodes[28] = &&callf;
-    kCodes[17] = &&dllcall;
-    kCodes[29] = &&objarrget;
-    kCodes[37] = kCodes[38] = kCodes[39] = kCodes[40] = kCodes[41] = &&record;
-    kCodes[42] = &&lvar;
-    kCodes[50] = kCodes[51] = kCodes[52] = kCodes[70] = kCodes[71] = kCodes[72] = &&bitwise;
-    kCodes[53] = &&op_not;
-    kCodes[54] = &&add;
-    kCodes[55] = &&sub;
-    kCodes[56] = &&mul;
-    kCodes[57] = kCodes[58] = kCodes[59] = kCodes[74] = &&arith;
-    kCodes[60] = &&cmp_eq;
-    kCodes[61] = &&cmp_ne;
-    kCodes[62] = &&cmp_gt;
-    kCodes[63] = &&cmp_lt;
-    kCodes[64] = &&cmp_ge;
-    kCodes[65] = &&cmp_le;
-    kCodes[73] = &&neg;
-    kCodes[75] = &&index_op;
+#define BASRT_LABEL(code, name, label, layout, effect) kCodes[code] = &&label;
+    BASRT_EXPRESSION_CODES(BASRT_LABEL)
+#undef BASRT_LABEL
     codes_ready = true;
   }
   int c;

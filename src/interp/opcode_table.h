@@ -4,7 +4,8 @@
 // loop, the evaluator, the assembler, the disassembler and --trace are all
 // generated from these lists.
 //
-// Entry: X(code, MNEMONIC, handler, "operand layout", "effect")
+// Entry: X(code, MNEMONIC, handler, "operand layout", "effect"); the handler
+// of an expression code is the evaluator's label for it.
 //
 // Operand layout, fields in code-stream order:
 //   b  byte                        t  type code byte
@@ -133,48 +134,49 @@
   X(72, FILLMEM, stmt_fill_memory, "E E E", "fills memory: destination, byte, count")
 
 // ---- Expression codes: operands and operators of the postfix evaluator ----
+// (its dispatch table is filled from this list)
 #define BASRT_EXPRESSION_CODES(X)                                                                \
-  X(1, GVAR, none, "t w", "pushes a global variable")                                            \
-  X(2, LIT, none, "t L", "pushes a literal")                                                     \
-  X(3, ELEM, none, "t w S", "pushes an element of a global array")                               \
-  X(6, BUILTIN, none, "b {builtin}", "pushes a built-in function's result")                      \
-  X(8, OBJGET, none, "t w b {memberget}", "pushes a property of an object")                      \
-  X(11, END, none, "", "ends the expression (and every list)")                                   \
-  X(12, PARAM, none, "t b {param1}", "pushes a parameter of the running procedure")                   \
-  X(13, CALLF, none, "t {callf}", "calls a user function with n arguments")                        \
-  X(15, CALLFV, none, "t {callfv}", "calls a user function with a variable argument list")         \
-  X(17, DLLCALL, none, "t [t!=1] s s n b {dllargs} {cont}", "calls a declared native function")                          \
-  X(27, CALLFX, none, "t {callfx}", "calls a user function whose reference is computed")           \
-  X(28, CALLFXV, none, "t {callfxv}", "computed user function with a variable argument list")      \
-  X(29, OBJARRGET, none, "t w S b {memberget}", "pushes a property of an object-array element")  \
-  X(37, FIELD, none, "w b [b==1] t w [t>=14] [t<=21] S", "pushes a field of a record")                \
-  X(38, ELEMFIELD, none, "w S t w [t>=14] [t<=21] S", "pushes a field of a record-array element")     \
-  X(39, RECSIZE, none, "b w [b!=37] S", "pushes the data size of a record or record element")    \
-  X(40, RECADDR, none, "w", "pushes the address of a record's data")                             \
-  X(41, ELEMADDR, none, "w S", "pushes the address of a record-array element's data")            \
-  X(42, LVAR, none, "t w", "pushes a local variable of the current call level")                  \
-  X(50, AND, none, "", "Round(left) AND Round(right)")                                           \
-  X(51, OR, none, "", "Round(left) OR Round(right)")                                             \
-  X(52, XOR, none, "", "Round(left) XOR Round(right)")                                           \
-  X(53, NOT, none, "", "NOT Round(top)")                                                         \
-  X(54, ADD, none, "", "numbers: left + right; strings: concatenation")                          \
-  X(55, SUB, none, "", "numbers: left - right (a lone entry is negated); strings: removal")       \
-  X(56, MUL, none, "", "left * right")                                                           \
-  X(57, DIV, none, "", "left / right")                                                           \
-  X(58, POW, none, "", "left raised to the power right")                                         \
-  X(59, MOD, none, "", "Round(left) mod Round(right)")                                           \
-  X(60, EQ, none, "", "left = right: -1 or 0")                                                   \
-  X(61, NE, none, "", "left <> right")                                                           \
-  X(62, GT, none, "", "left > right")                                                            \
-  X(63, LT, none, "", "left < right")                                                            \
-  X(64, GE, none, "", "left >= right")                                                           \
-  X(65, LE, none, "", "left <= right")                                                           \
-  X(70, SHL, none, "", "Round(left) shifted left by Round(right) AND 31")                        \
-  X(71, SHR, none, "", "Round(left) shifted right (logical) by Round(right) AND 31")             \
-  X(72, MODINV, none, "", "the modular inverse of Round(left) modulo Round(right)")              \
-  X(73, NEG, none, "", "negates the top number")                                                 \
-  X(74, IDIV, none, "", "Trunc(left + 0.5) div Trunc(right + 0.5)")                              \
-  X(75, INDEX, none, "", "the n-th byte of the top string")
+  X(1, GVAR, gvar, "t w", "pushes a global variable")                                            \
+  X(2, LIT, lit, "t L", "pushes a literal")                                                     \
+  X(3, ELEM, elem, "t w S", "pushes an element of a global array")                               \
+  X(6, BUILTIN, builtin, "b {builtin}", "pushes a built-in function's result")                      \
+  X(8, OBJGET, objget, "t w b {memberget}", "pushes a property of an object")                      \
+  X(11, END, done, "", "ends the expression (and every list)")                                   \
+  X(12, PARAM, param, "t b {param1}", "pushes a parameter of the running procedure")                   \
+  X(13, CALLF, callf, "t {callf}", "calls a user function with n arguments")                        \
+  X(15, CALLFV, callf, "t {callfv}", "calls a user function with a variable argument list")         \
+  X(17, DLLCALL, dllcall, "t [t!=1] s s n b {dllargs} {cont}", "calls a declared native function")                          \
+  X(27, CALLFX, callf, "t {callfx}", "calls a user function whose reference is computed")           \
+  X(28, CALLFXV, callf, "t {callfxv}", "computed user function with a variable argument list")      \
+  X(29, OBJARRGET, objarrget, "t w S b {memberget}", "pushes a property of an object-array element")  \
+  X(37, FIELD, record, "w b [b==1] t w [t>=14] [t<=21] S", "pushes a field of a record")                \
+  X(38, ELEMFIELD, record, "w S t w [t>=14] [t<=21] S", "pushes a field of a record-array element")     \
+  X(39, RECSIZE, record, "b w [b!=37] S", "pushes the data size of a record or record element")    \
+  X(40, RECADDR, record, "w", "pushes the address of a record's data")                             \
+  X(41, ELEMADDR, record, "w S", "pushes the address of a record-array element's data")            \
+  X(42, LVAR, lvar, "t w", "pushes a local variable of the current call level")                  \
+  X(50, AND, bitwise, "", "Round(left) AND Round(right)")                                           \
+  X(51, OR, bitwise, "", "Round(left) OR Round(right)")                                             \
+  X(52, XOR, bitwise, "", "Round(left) XOR Round(right)")                                           \
+  X(53, NOT, op_not, "", "NOT Round(top)")                                                         \
+  X(54, ADD, add, "", "numbers: left + right; strings: concatenation")                          \
+  X(55, SUB, sub, "", "numbers: left - right (a lone entry is negated); strings: removal")       \
+  X(56, MUL, mul, "", "left * right")                                                           \
+  X(57, DIV, arith, "", "left / right")                                                           \
+  X(58, POW, arith, "", "left raised to the power right")                                         \
+  X(59, MOD, arith, "", "Round(left) mod Round(right)")                                           \
+  X(60, EQ, cmp_eq, "", "left = right: -1 or 0")                                                   \
+  X(61, NE, cmp_ne, "", "left <> right")                                                           \
+  X(62, GT, cmp_gt, "", "left > right")                                                            \
+  X(63, LT, cmp_lt, "", "left < right")                                                            \
+  X(64, GE, cmp_ge, "", "left >= right")                                                           \
+  X(65, LE, cmp_le, "", "left <= right")                                                           \
+  X(70, SHL, bitwise, "", "Round(left) shifted left by Round(right) AND 31")                        \
+  X(71, SHR, bitwise, "", "Round(left) shifted right (logical) by Round(right) AND 31")             \
+  X(72, MODINV, bitwise, "", "the modular inverse of Round(left) modulo Round(right)")              \
+  X(73, NEG, neg, "", "negates the top number")                                                 \
+  X(74, IDIV, arith, "", "Trunc(left + 0.5) div Trunc(right + 0.5)")                              \
+  X(75, INDEX, index_op, "", "the n-th byte of the top string")
 
 // ---- Built-in functions: expression code 6, then the sub-code ----
 #define BASRT_BUILTINS(X)                                                                        \
