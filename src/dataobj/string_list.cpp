@@ -32,7 +32,6 @@ const std::string& StringList::at(std::int64_t i) const {
 
 namespace {
 bool folded_less(const std::string& a, std::string_view b) { return compare_folded(a, b) < 0; }
-bool folded_greater(std::string_view a, const std::string& b) { return compare_folded(a, b) < 0; }
 }  // namespace
 
 std::int64_t StringList::add(std::string_view text) {
@@ -46,8 +45,8 @@ std::int64_t StringList::add(std::string_view text) {
     if (duplicates_ == kError)
       throw_error("The sorted string list already holds \"" + std::string(text) + "\" and accepts no duplicates");
   }
-  auto at = std::upper_bound(first, items_.end(), text, folded_greater);
-  return items_.insert(at, std::string(text)) - items_.begin();
+  // An accepted duplicate goes before the items equal to it.
+  return items_.insert(first, std::string(text)) - items_.begin();
 }
 
 void StringList::insert(std::int64_t i, std::string_view text) {
@@ -213,11 +212,10 @@ void set_clear(Interp& ip, std::int64_t index) {
   ip.cs.u8();
   list_at(ip, index).clear();
 }
+// Each text is added as soon as it is evaluated: a later expression of the
+// list sees the items added before it.
 void set_add(Interp& ip, std::int64_t index) {
-  std::vector<Str> texts;
-  for_each_list_value(ip, [&](std::uint8_t) { texts.push_back(std::move(ip.rstr)); });
-  StringList& l = list_at(ip, index);
-  for (const Str& t : texts) l.add(t);
+  for_each_list_value(ip, [&](std::uint8_t) { list_at(ip, index).add(ip.rstr); });
 }
 void set_delete(Interp& ip, std::int64_t index) {
   std::vector<std::int64_t> numbers;

@@ -26,9 +26,9 @@ class StringList : public ObjectBase {
   // Item i; a run-time error outside the list.
   const std::string& at(std::int64_t i) const;
 
-  // Adds a text: at the end, or in a sorted list at its place (after the
-  // texts that compare equal to it). Answers the item's index, or -1 when a
-  // duplicate was ignored.
+  // Adds a text: at the end, or in a sorted list at its place (before the
+  // texts that compare equal to it, when duplicates are accepted). Answers
+  // the item's index, or -1 when a duplicate was ignored.
   std::int64_t add(std::string_view text);
   // Inserts before item i (i = count appends); refused in a sorted list.
   void insert(std::int64_t i, std::string_view text);
