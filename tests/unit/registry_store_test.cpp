@@ -490,5 +490,46 @@ TEST_F(RegText, AnErrorChangesNothingAndNamesItsLine) {
   EXPECT_FALSE(import_text(store, "REGEDIT4\r\n[HKEY_NOWHERE\\X]\r\n").ok);
 }
 
+// The command that moves settings between stores as files: an export of one
+// key read into another store gives the same values; a text with an error
+// changes nothing and names its line.
+TEST(RegTool, MovesSettingsBetweenStoresThroughFiles) {
+  TempDir dir;
+  const std::string from = dir.file("from.sqlite3"), to = dir.file("to.sqlite3"), file = dir.file("demo.reg");
+  {
+    Store s(from);
+    KeyId k = s.create(s.root_key(kCurrentUser), {"Software", "Demo"});
+    s.write(k, "Title", kString, std::string("Hello\0", 6));
+    s.write(s.create(k, {"Sub"}), "Count", kDword, std::string("\x2a\0\0\0", 4));
+    s.create(s.root_key(kCurrentUser), {"Software", "Other"});
+  }
+  auto e = test::run_process({BASRT_REG, "--store", from, "export", file, "HKCU\\Software\\Demo"});
+  ASSERT_EQ(e.status, 0) << e.err;
+  EXPECT_EQ(test::read_bytes(file).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+  auto i = test::run_process({BASRT_REG, "--store", to, "import", file});
+  ASSERT_EQ(i.status, 0) << i.err;
+  {
+    Store s(to);
+    KeyId k = s.find(s.root_key(kCurrentUser), {"Software", "Demo"});
+    ASSERT_NE(k, 0);
+    EXPECT_EQ(s.read(k, "title")->data, std::string("Hello\0", 6));
+    EXPECT_EQ(as_int(s.read(s.find(k, {"Sub"}), "Count")->data), 42);
+    EXPECT_EQ(s.find(s.root_key(kCurrentUser), {"Software", "Other"}), 0) << "only the key asked for";
+  }
+
+  ASSERT_TRUE(test::write_bytes(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\New]\r\n\"a\"=dword:1\r\n\"b\"=wrong\r\n"));
+  auto bad = test::run_process({BASRT_REG, "--store", to, "import", file});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("line 5"), std::string::npos) << bad.err;
+  {
+    Store s(to);
+    EXPECT_EQ(s.find(s.root_key(kCurrentUser), {"Software", "New"}), 0) << "nothing of the text was kept";
+  }
+
+  auto missing = test::run_process({BASRT_REG, "--store", from, "export", "-", "HKCU\\Nothing"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
+}
+
 }  // namespace
 }  // namespace basrt::registry
