@@ -1,7 +1,9 @@
 // The registry store on SQLite.
 //
 // Tables: `keys` (id, parent, name, fold) holds every key; the seven root
-// keys are rows 1 to 7 without a parent. `vals` (id, key, name, fold, type,
+// keys are rows 1 to 7 without a parent. Key ids are never given out twice
+// (AUTOINCREMENT): a registry object keeps the id of its open key, and once
+// that key is deleted the id must not come to name a key created later. `vals` (id, key, name, fold, type,
 // data) holds the values. `fold` is the name in lower case: names are unique
 // per parent by their folded form and sort by it. Deleting a key deletes what
 // lies below it through the foreign keys. The database runs in WAL mode with
@@ -43,7 +45,7 @@ constexpr std::array<RootEntry, 7> kRoots = {{
     {kDynData, "HKEY_DYN_DATA", "HKDD"},
 }};
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 constexpr int kBusyTimeoutMs = 30000;
 
 // Creates a folder and its parents; existing folders are fine.
@@ -206,7 +208,7 @@ constexpr std::array<const char*, kQueryCount> kSql = {
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
-    "  id INTEGER PRIMARY KEY,"
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
     "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
     "  name TEXT NOT NULL,"
     "  fold TEXT NOT NULL);"
@@ -219,6 +221,20 @@ constexpr const char* kSchema =
     "  type INTEGER NOT NULL,"
     "  data BLOB NOT NULL);"
     "CREATE UNIQUE INDEX IF NOT EXISTS vals_by_key ON vals(key, fold);";
+
+// Stores of version 1 gave the id of the newest key again once it was
+// deleted. The keys table is rebuilt with ids that only grow; SQLite's
+// procedure for changing a table (copy, drop, rename) needs the foreign keys
+// off, or dropping the old table would take every value with it.
+constexpr const char* kKeysFromVersion1 =
+    "CREATE TABLE keys_v2("
+    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
+    "  name TEXT NOT NULL,"
+    "  fold TEXT NOT NULL);"
+    "INSERT INTO keys_v2(id, parent, name, fold) SELECT id, parent, name, fold FROM keys;"
+    "DROP TABLE keys;"
+    "ALTER TABLE keys_v2 RENAME TO keys;";
 
 // A write transaction that rolls back unless committed.
 class Transaction {
@@ -267,13 +283,25 @@ Store::Store(const std::string& path) : path_(path) {
   // process; only a power failure can lose the latest commits (never half
   // of one), as the registry of Windows itself flushes lazily.
   exec("PRAGMA synchronous = NORMAL");
-  std::int64_t version = 0;
-  {
-    Statement v(*this, "PRAGMA user_version");
-    version = v.single(0);
-  }
-  if (version < kSchemaVersion) {
+  if (schema_version() < kSchemaVersion) set_up_schema();
+  statements_.resize(kQueryCount);
+}
+
+std::int64_t Store::schema_version() {
+  Statement v(*this, "PRAGMA user_version");
+  return v.single(0);
+}
+
+// Creates the tables of a new store, or brings an older store up to date.
+// Another engine may be doing the same at this moment: the version is read
+// again inside the transaction, which only one engine at a time holds.
+void Store::set_up_schema() {
+  exec("PRAGMA foreign_keys = OFF");  // not possible inside a transaction
+  try {
     transaction([&] {
+      const std::int64_t version = schema_version();
+      if (version >= kSchemaVersion) return;
+      if (version == 1) exec(kKeysFromVersion1);
       exec(kSchema);
       Statement add(*this, "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES (?1, NULL, ?2, ?3)");
       for (const RootEntry& r : kRoots) {
@@ -282,8 +310,11 @@ Store::Store(const std::string& path) : path_(path) {
       }
       exec(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
     });
+  } catch (...) {
+    sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    throw;
   }
-  statements_.resize(kQueryCount);
+  exec("PRAGMA foreign_keys = ON");
 }
 
 Store::~Store() {

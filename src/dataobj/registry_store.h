@@ -118,6 +118,8 @@ class Store {
  private:
   class Statement;
   Statement& statement(int which);
+  std::int64_t schema_version();
+  void set_up_schema();
   void exec(const char* sql);
   [[noreturn]] void fail(const char* doing);
   void begin();

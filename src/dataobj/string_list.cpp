@@ -7,7 +7,7 @@
 #include "dataobj/families.h"
 #include "dataobj/file_io.h"
 #include "dataobj/streams.h"
-#include "dataobj/text_fold.h"
+#include "dataobj/text_collate.h"
 #include "engine/errors.h"
 #include "eval/convert.h"
 #include "objects/object_args.h"
@@ -31,8 +31,7 @@ const std::string& StringList::at(std::int64_t i) const {
 }
 
 namespace {
-bool folded_less(const std::string& a, std::string_view b) { return compare_folded(a, b) < 0; }
-bool folded_greater(std::string_view a, const std::string& b) { return compare_folded(a, b) < 0; }
+bool collated_less(const std::string& a, std::string_view b) { return compare_collated(a, b) < 0; }
 }  // namespace
 
 std::int64_t StringList::add(std::string_view text) {
@@ -40,14 +39,14 @@ std::int64_t StringList::add(std::string_view text) {
     items_.emplace_back(text);
     return count() - 1;
   }
-  auto first = std::lower_bound(items_.begin(), items_.end(), text, folded_less);
-  if (first != items_.end() && compare_folded(*first, text) == 0) {
+  auto first = std::lower_bound(items_.begin(), items_.end(), text, collated_less);
+  if (first != items_.end() && compare_collated(*first, text) == 0) {
     if (duplicates_ == kIgnore) return -1;
     if (duplicates_ == kError)
       throw_error("The sorted string list already holds \"" + std::string(text) + "\" and accepts no duplicates");
   }
-  auto at = std::upper_bound(first, items_.end(), text, folded_greater);
-  return items_.insert(at, std::string(text)) - items_.begin();
+  // An accepted duplicate goes before the items equal to it.
+  return items_.insert(first, std::string(text)) - items_.begin();
 }
 
 void StringList::insert(std::int64_t i, std::string_view text) {
@@ -84,18 +83,18 @@ void StringList::exchange(std::int64_t a, std::int64_t b) {
 
 std::int64_t StringList::index_of(std::string_view text) const {
   if (sorted_) {
-    auto it = std::lower_bound(items_.begin(), items_.end(), text, folded_less);
-    if (it != items_.end() && compare_folded(*it, text) == 0) return it - items_.begin();
+    auto it = std::lower_bound(items_.begin(), items_.end(), text, collated_less);
+    if (it != items_.end() && compare_collated(*it, text) == 0) return it - items_.begin();
     return -1;
   }
   for (std::size_t i = 0; i < items_.size(); ++i)
-    if (compare_folded(items_[i], text) == 0) return static_cast<std::int64_t>(i);
+    if (compare_folded(items_[i], text) == 0) return static_cast<std::int64_t>(i);  // the same equality, sooner
   return -1;
 }
 
 void StringList::sort() {
   std::stable_sort(items_.begin(), items_.end(),
-                   [](const std::string& a, const std::string& b) { return compare_folded(a, b) < 0; });
+                   [](const std::string& a, const std::string& b) { return compare_collated(a, b) < 0; });
 }
 
 void StringList::set_sorted(bool on) {
@@ -213,11 +212,10 @@ void set_clear(Interp& ip, std::int64_t index) {
   ip.cs.u8();
   list_at(ip, index).clear();
 }
+// Each text is added as soon as it is evaluated: a later expression of the
+// list sees the items added before it.
 void set_add(Interp& ip, std::int64_t index) {
-  std::vector<Str> texts;
-  for_each_list_value(ip, [&](std::uint8_t) { texts.push_back(std::move(ip.rstr)); });
-  StringList& l = list_at(ip, index);
-  for (const Str& t : texts) l.add(t);
+  for_each_list_value(ip, [&](std::uint8_t) { list_at(ip, index).add(ip.rstr); });
 }
 void set_delete(Interp& ip, std::int64_t index) {
   std::vector<std::int64_t> numbers;

@@ -2,8 +2,9 @@
 // The string list (type 74): an ordered list of texts that can be kept
 // sorted, searched, split from and joined into one text, loaded and saved.
 //
-// Comparisons ignore case (Windows-1252 letters, see text_fold.h): searching,
-// sorting and the duplicate check alike. A sorted list stays sorted: adding
+// Texts compare in dictionary order without regard to case (Windows-1252
+// letters, see text_collate.h): searching, sorting and the duplicate check
+// alike. A sorted list stays sorted: adding
 // puts a text at its place, and the members that would place a text anywhere
 // else (insert at a position, replace, exchange) are refused on it.
 
@@ -26,9 +27,9 @@ class StringList : public ObjectBase {
   // Item i; a run-time error outside the list.
   const std::string& at(std::int64_t i) const;
 
-  // Adds a text: at the end, or in a sorted list at its place (after the
-  // texts that compare equal to it). Answers the item's index, or -1 when a
-  // duplicate was ignored.
+  // Adds a text: at the end, or in a sorted list at its place (before the
+  // texts that compare equal to it, when duplicates are accepted). Answers
+  // the item's index, or -1 when a duplicate was ignored.
   std::int64_t add(std::string_view text);
   // Inserts before item i (i = count appends); refused in a sorted list.
   void insert(std::int64_t i, std::string_view text);
@@ -41,7 +42,7 @@ class StringList : public ObjectBase {
   void exchange(std::int64_t a, std::int64_t b);
   void clear() { items_.clear(); }
 
-  // The first item equal to the text (ignoring case), -1 if none.
+  // The first item equal to the text but for case, -1 if none.
   std::int64_t index_of(std::string_view text) const;
   void sort();
   bool sorted() const { return sorted_; }

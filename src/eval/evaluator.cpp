@@ -363,7 +363,7 @@ elem: {  // type, array, subscripts
   ADVANCE(3);
   SAVE();
   if (t <= kVariant) push_element(ip, f, locate_element(ip, t, number));
-  else if (t >= kFirstObject) note_object_reference(ip, t, object_array_element(ip, t, number));
+  else if (t >= kFirstObject) note_object_reference(ip, t, object_array_operand_element(ip, t, number));
   else locate_element(ip, kDouble, ArrayDesc{});  // consumes the subscripts
   LOAD();
   NEXT();
@@ -415,7 +415,7 @@ objarrget: {  // type, array, subscripts, member
   std::memcpy(&number, code + pc + 1, 2);
   ADVANCE(3);
   SAVE();
-  std::int64_t index = object_array_element(ip, t, number);
+  std::int64_t index = object_array_operand_element(ip, t, number);
   object_get(ip, f, t, index, ip.cs.u8());
   LOAD();
   NEXT();

@@ -23,8 +23,13 @@ void object_get(Interp& ip, EvalFrame& f, int type, std::int64_t index, int memb
 // SET: the property write or method call `member` on instance `index`.
 void object_set(Interp& ip, int type, std::int64_t index, int member);
 // Reads the subscripts of an element of object array `number` of `type` and
-// gives the element's instance index.
+// gives the element's instance index, as object statements and object
+// arguments locate elements: the position is computed from the subscripts as
+// they are and truncated once at the end.
 std::int64_t object_array_element(Interp& ip, int type, std::int64_t number);
+// The same for the operands of expressions, which truncate every subscript
+// first, as for the elements of every other array.
+std::int64_t object_array_operand_element(Interp& ip, int type, std::int64_t number);
 // The operand layout of a member (in the notation of the opcode table), for
 // the disassembler; nullptr when the member is not known.
 const char* object_member_layout(int type, int member, bool set);

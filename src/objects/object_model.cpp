@@ -371,10 +371,20 @@ void declare_object_array(Interp& ip, int type, std::int64_t number, const Array
   slot->declared = true;
 }
 
-std::int64_t object_array_element(Interp& ip, int type, std::int64_t number) {
+namespace {
+const ArrayDesc& object_array_or_none(Interp& ip, int type, std::int64_t number) {
   static const ArrayDesc kNone{};
   const ArrayDesc* d = object_array_descriptor(ip, type, number);
-  return locate_element_exact(ip, d ? *d : kNone);
+  return d ? *d : kNone;
+}
+}  // namespace
+
+std::int64_t object_array_element(Interp& ip, int type, std::int64_t number) {
+  return locate_element_exact(ip, object_array_or_none(ip, type, number));
+}
+
+std::int64_t object_array_operand_element(Interp& ip, int type, std::int64_t number) {
+  return locate_element(ip, type, object_array_or_none(ip, type, number)).position;
 }
 
 // ---- the current graphic ----

@@ -133,7 +133,9 @@ TEST_F(DataObjectErrors, Registry) {
       {"a sub-key that does not exist", "PRINT OBJGET 72 0 5 #0 END END 13",
        "Sub-key 0 of HKEY_CURRENT_USER\\Software\\T does not exist: the key has 0"},
       {"a value name past the end", "PRINT OBJGET 72 0 6 #2 END END 13", "Value 2 of HKEY_CURRENT_USER\\Software\\T does not exist"},
+      // The key created after the delete does not take the deleted key's place.
       {"writing to a key deleted meanwhile", "PRINT OBJGET 72 0 13 \"\\\\Software\\\\T\" END END 13\n"
+                                             " PRINT OBJGET 72 0 12 \"\\\\Software\\\\U\" END END 13\n"
                                              " OBJSET 72 0 22 \"x\" END #1 END",
        "Cannot write the registry value \"x\" of HKEY_CURRENT_USER\\Software\\T: the key does not exist"},
       {"a root key that does not exist", "OBJSET 72 0 0 #12 END\n OBJSET 72 0 22 \"x\" END #1 END",

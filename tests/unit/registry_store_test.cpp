@@ -128,6 +128,18 @@ TEST_F(StoreTest, AFailedTransactionKeepsNothing) {
   EXPECT_TRUE(store.read(k, "b"));
 }
 
+// A registry object keeps the id of its open key: once the key is deleted,
+// that id names no key, also after new keys were created.
+TEST_F(StoreTest, AKeyIdIsNeverGivenOutTwice) {
+  KeyId gone = store.create(user, {"Gone"});
+  ASSERT_TRUE(store.delete_key(gone));
+  KeyId fresh = store.create(user, {"Fresh"});
+  EXPECT_NE(fresh, gone);
+  EXPECT_FALSE(store.exists(gone));
+  EXPECT_FALSE(store.write(gone, "v", kDword, std::string(4, '\0')));
+  EXPECT_EQ(store.value_count(fresh), 0);
+}
+
 // Sets an environment variable for one scope.
 class ScopedEnv {
  public:
@@ -168,6 +180,64 @@ std::string integrity(const std::string& path) {
   }
   sqlite3_close(db);
   return result;
+}
+
+// ---- stores written by earlier versions ----
+
+std::int64_t count_rows(const std::string& path, const char* sql) {
+  sqlite3* db = nullptr;
+  std::int64_t n = -1;
+  if (sqlite3_open(path.c_str(), &db) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
+      n = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return n;
+}
+
+// A store of the first version (whose key ids could come back) keeps its keys
+// and values when it is opened, and its keys still take what lies below
+// them when they are deleted.
+TEST(StoreSchema, AFirstVersionStoreIsUpgradedWithEverythingInIt) {
+  TempDir dir;
+  const std::string path = dir.file("registry.sqlite3");
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const char* first_version =
+        "PRAGMA journal_mode = WAL;"
+        "CREATE TABLE keys(id INTEGER PRIMARY KEY, parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
+        "  name TEXT NOT NULL, fold TEXT NOT NULL);"
+        "CREATE UNIQUE INDEX keys_by_parent ON keys(parent, fold);"
+        "CREATE TABLE vals(id INTEGER PRIMARY KEY, key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
+        "  name TEXT NOT NULL, fold TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL);"
+        "CREATE UNIQUE INDEX vals_by_key ON vals(key, fold);"
+        "INSERT INTO keys VALUES (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
+        "  (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'), (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
+        "  (4, NULL, 'HKEY_USERS', 'hkey_users'), (5, NULL, 'HKEY_PERFORMANCE_DATA', 'hkey_performance_data'),"
+        "  (6, NULL, 'HKEY_CURRENT_CONFIG', 'hkey_current_config'), (7, NULL, 'HKEY_DYN_DATA', 'hkey_dyn_data'),"
+        "  (8, 2, 'Software', 'software'), (9, 8, 'Demo', 'demo');"
+        "INSERT INTO vals(key, name, fold, type, data) VALUES (9, 'Name', 'name', 1, CAST('Ann' || char(0) AS BLOB));"
+        "PRAGMA user_version = 1;";
+    ASSERT_EQ(sqlite3_exec(db, first_version, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+  }
+  Store store(path);
+  const KeyId user = store.root_key(kCurrentUser);
+  KeyId demo = store.find(user, {"SOFTWARE", "demo"});
+  EXPECT_EQ(demo, 9);
+  auto v = store.read(demo, "name");
+  ASSERT_TRUE(v);
+  EXPECT_EQ(v->data, std::string("Ann\0", 4));
+  KeyId newest = store.create(user, {"Software", "Newest"});
+  ASSERT_TRUE(store.delete_key(newest));
+  EXPECT_NE(store.create(user, {"Other"}), newest);
+  ASSERT_TRUE(store.delete_key(store.find(user, {"Software"})));
+  EXPECT_EQ(count_rows(path, "SELECT count(*) FROM vals"), 0) << "the values went with their key";
+  EXPECT_EQ(count_rows(path, "PRAGMA user_version"), 2);
+  EXPECT_EQ(integrity(path), "ok");
 }
 
 std::int32_t as_int(const std::string& data) {
@@ -418,6 +488,47 @@ TEST_F(RegText, AnErrorChangesNothingAndNamesItsLine) {
   EXPECT_FALSE(store.find(user, {"New"}));
   EXPECT_FALSE(import_text(store, "[HKEY_CURRENT_USER\\X]\r\n").ok) << "the header is required";
   EXPECT_FALSE(import_text(store, "REGEDIT4\r\n[HKEY_NOWHERE\\X]\r\n").ok);
+}
+
+// The command that moves settings between stores as files: an export of one
+// key read into another store gives the same values; a text with an error
+// changes nothing and names its line.
+TEST(RegTool, MovesSettingsBetweenStoresThroughFiles) {
+  TempDir dir;
+  const std::string from = dir.file("from.sqlite3"), to = dir.file("to.sqlite3"), file = dir.file("demo.reg");
+  {
+    Store s(from);
+    KeyId k = s.create(s.root_key(kCurrentUser), {"Software", "Demo"});
+    s.write(k, "Title", kString, std::string("Hello\0", 6));
+    s.write(s.create(k, {"Sub"}), "Count", kDword, std::string("\x2a\0\0\0", 4));
+    s.create(s.root_key(kCurrentUser), {"Software", "Other"});
+  }
+  auto e = test::run_process({BASRT_REG, "--store", from, "export", file, "HKCU\\Software\\Demo"});
+  ASSERT_EQ(e.status, 0) << e.err;
+  EXPECT_EQ(test::read_bytes(file).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+  auto i = test::run_process({BASRT_REG, "--store", to, "import", file});
+  ASSERT_EQ(i.status, 0) << i.err;
+  {
+    Store s(to);
+    KeyId k = s.find(s.root_key(kCurrentUser), {"Software", "Demo"});
+    ASSERT_NE(k, 0);
+    EXPECT_EQ(s.read(k, "title")->data, std::string("Hello\0", 6));
+    EXPECT_EQ(as_int(s.read(s.find(k, {"Sub"}), "Count")->data), 42);
+    EXPECT_EQ(s.find(s.root_key(kCurrentUser), {"Software", "Other"}), 0) << "only the key asked for";
+  }
+
+  ASSERT_TRUE(test::write_bytes(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\New]\r\n\"a\"=dword:1\r\n\"b\"=wrong\r\n"));
+  auto bad = test::run_process({BASRT_REG, "--store", to, "import", file});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("line 5"), std::string::npos) << bad.err;
+  {
+    Store s(to);
+    EXPECT_EQ(s.find(s.root_key(kCurrentUser), {"Software", "New"}), 0) << "nothing of the text was kept";
+  }
+
+  auto missing = test::run_process({BASRT_REG, "--store", from, "export", "-", "HKCU\\Nothing"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("does not exist"), std::string::npos) << missing.err;
 }
 
 }  // namespace
