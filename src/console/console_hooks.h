@@ -14,4 +14,9 @@ void console_setup(Interp& ip);
 // write raises "I/O error %d".
 void write_standard_output(Interp& ip, std::string_view text);
 
+// Lends the console's terminal to a program the run starts and waits for
+// (true), and takes it back when that program has ended (false). Nothing
+// happens without a console on a terminal.
+void console_lend_terminal(Interp& ip, bool lent);
+
 }  // namespace basrt

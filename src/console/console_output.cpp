@@ -17,4 +17,8 @@ void console_setup(Interp& ip) {
 
 void write_standard_output(Interp& ip, std::string_view text) { console(ip).write_standard_output(text); }
 
+void console_lend_terminal(Interp& ip, bool lent) {
+  if (ip.has_state(Subsystem::kConsole)) console(ip).lend_terminal(lent);
+}
+
 }  // namespace basrt

@@ -26,24 +26,12 @@ void ConsoleState::attach(TerminalPort& port, bool keys, bool screen) {
   if (port.size(width, height)) view_.set_size(width, height);
 
   // Printing goes on where the terminal's cursor is, so the console's
-  // cursor starts there. On a terminal taller than the screen whose cursor
-  // is below the screen's last row, the terminal's text moves up until the
-  // cursor's line is the screen's last row. A terminal that does not say
-  // where its cursor is gets its text moved up out of the way (into its
-  // scrollback), so that the screen starts empty.
-  int row = 0, col = 0;
+  // cursor starts there. A terminal that does not say where its cursor is
+  // gets its text moved up out of the way (into its scrollback), so that the
+  // screen starts empty.
   std::string out;
   height = view_.height();
-  if (port.query_cursor(row, col)) {
-    if (row >= kRows) {
-      out += "\x1b[" + std::to_string(height) + ";1H";
-      for (int i = kRows - 1; i < row; ++i) out += '\n';
-      row = kRows - 1;
-      out += "\x1b[" + std::to_string(kRows) + ";" + std::to_string(col + 1) + "H";
-    }
-    view_.set_terminal_cursor(row, col);
-    screen_.place_cursor(row, col);
-  } else {
+  if (!follow_terminal_cursor(out)) {
     out += "\x1b[" + std::to_string(height) + ";1H\x1b[0m";
     out.append(static_cast<std::size_t>(height), '\n');
     out += "\x1b[1;1H";
@@ -52,6 +40,40 @@ void ConsoleState::attach(TerminalPort& port, bool keys, bool screen) {
   out += view_.setup_sequence(keys);
   port.set_sequences(view_.setup_sequence(keys), view_.restore_sequence());
   port.write(out);
+}
+
+// Places the console's cursor where the terminal's is. On a terminal taller
+// than the screen whose cursor is below the screen's last row, the
+// terminal's text moves up until the cursor's line is the screen's last
+// row. False when the terminal does not say where its cursor is.
+bool ConsoleState::follow_terminal_cursor(std::string& out) {
+  int row = 0, col = 0;
+  if (!port_->query_cursor(row, col)) return false;
+  if (row >= kRows) {
+    out += "\x1b[" + std::to_string(view_.height()) + ";1H";
+    for (int i = kRows - 1; i < row; ++i) out += '\n';
+    row = kRows - 1;
+    out += "\x1b[" + std::to_string(kRows) + ";" + std::to_string(col + 1) + "H";
+  }
+  view_.set_terminal_cursor(row, col);
+  screen_.place_cursor(row, col);
+  return true;
+}
+
+void ConsoleState::lend_terminal(bool lent) {
+  if (!port_) return;
+  if (lent) {
+    refresh();
+    port_->lend(true);
+    return;
+  }
+  port_->lend(false);
+  if (!screen_attached_) return;
+  view_.forget_terminal();
+  std::string out;
+  // The text moves up outside the scrolling region, which is set again after.
+  if (follow_terminal_cursor(out) && !out.empty()) out = "\x1b[r" + out + view_.setup_sequence(keys_attached_);
+  emit(out);
 }
 
 void ConsoleState::emit(const std::string& bytes) {

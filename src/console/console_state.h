@@ -51,6 +51,12 @@ class ConsoleState : public SubsystemState {
 
   void set_title(std::string_view text);
 
+  // Another program that the run waits for uses the terminal (true) or has
+  // ended (false): meanwhile the terminal has its own modes; afterwards
+  // the console goes on where that program left the cursor, with that
+  // program's text still showing, as programs that share a console do.
+  void lend_terminal(bool lent);
+
   // ---- keys ----
   // True when a key event is pending (never blocks).
   bool key_pressed();
@@ -67,6 +73,7 @@ class ConsoleState : public SubsystemState {
 
  private:
   void poll_keys(int timeout_ms);
+  bool follow_terminal_cursor(std::string& out);
   void emit(const std::string& bytes);
 
   [[maybe_unused]] Interp& ip_;

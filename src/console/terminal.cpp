@@ -63,6 +63,7 @@ struct TtyState {
   volatile sig_atomic_t finished = 0;  // the run ended: never set up again
   volatile sig_atomic_t in_line_input = 0;
   volatile sig_atomic_t redraw = 0;
+  volatile sig_atomic_t lent = 0;  // another program has the terminal
 };
 
 TtyState g_tty;
@@ -80,13 +81,14 @@ void restore_terminal() {
   if (g_tty.keys) tcsetattr(kIn, TCSADRAIN, &g_tty.saved);
 }
 
-// Async-signal-safe: the terminal set up for the console again.
-void setup_terminal() {
+// Async-signal-safe: the terminal set up for the console again; `redraw`
+// asks for the screen to be drawn again.
+void setup_terminal(bool redraw) {
   if (!g_tty.restored || g_tty.finished) return;
   g_tty.restored = 0;
   if (g_tty.keys && !g_tty.in_line_input) tcsetattr(kIn, TCSADRAIN, &g_tty.raw);
   if (g_tty.screen) g_tty.setup.write_to(kOut);
-  g_tty.redraw = 1;
+  if (redraw) g_tty.redraw = 1;
 }
 
 void on_fatal_signal(int sig) {
@@ -120,7 +122,8 @@ void on_stop_signal(int) {
 
 void on_continue_signal(int) {
   const int saved_errno = errno;
-  if (foreground()) setup_terminal();
+  // While another program has the terminal, it stays as that program left it.
+  if (foreground() && !g_tty.lent) setup_terminal(true);
   errno = saved_errno;
 }
 
@@ -274,6 +277,16 @@ class TtyPort final : public TerminalPort {
   void restore() override {
     g_tty.finished = 1;
     restore_terminal();
+  }
+
+  void lend(bool lent) override {
+    if (lent) {
+      g_tty.lent = 1;
+      restore_terminal();
+      return;
+    }
+    g_tty.lent = 0;
+    setup_terminal(false);
   }
 
  private:

@@ -47,6 +47,10 @@ class TerminalPort {
   }
   // Restores the terminal now (the end of the run).
   virtual void restore() {}
+  // Lends the terminal to another program that the run waits for: its modes
+  // as the run found them and the console's sequences undone until it is
+  // taken back (false), when they are set up again.
+  virtual void lend(bool lent) { (void)lent; }
 };
 
 // Finds a cursor-position report (ESC [ row ; col R) in what a terminal

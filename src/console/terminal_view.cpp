@@ -41,12 +41,16 @@ void TerminalView::set_size(int width, int height) {
 }
 
 void TerminalView::invalidate() {
-  known_.fill(false);
+  forget_terminal();
   redraw_all_ = true;
+}
+
+void TerminalView::forget_terminal() {
+  known_.fill(false);
   term_row_ = term_col_ = -1;
   term_attr_ = -1;
-  // The terminal may have been restored meanwhile (a stop and a resume):
-  // its cursor is shown again, in its own shape.
+  // The terminal may have been restored meanwhile (a stop and a resume, or
+  // another program): its cursor is shown again, in its own shape.
   term_cursor_visible_ = true;
   if (shape_changed_) term_cursor_size_ = -1;
 }

@@ -34,6 +34,10 @@ class TerminalView {
   int height() const { return height_; }
   // Forgets what the terminal shows: the next render redraws every cell.
   void invalidate();
+  // Another program used the terminal: what it shows, its cursor and its
+  // colours are unknown. Unlike invalidate(), nothing is drawn again at
+  // once: that program's text stays until the program writes over it.
+  void forget_terminal();
   // The terminal shows nothing, in its own colours, with the cursor at the
   // top left.
   void set_blank();

@@ -260,8 +260,15 @@ bool parse_float(std::string_view text, char separator, double& out) {
     if (text[i] == '-') norm += '-';
     ++i;
   }
+  // The place of the first significant digit: 1 for 1 to 9.9, 0 for 0.1 to
+  // 0.99, -1 for 0.01 to 0.099 and so on; with the exponent it tells a value
+  // too large for a double from one too small.
+  long place = 0;
+  bool significant = false;
   int mantissa_digits = 0;
   while (i < n && text[i] >= '0' && text[i] <= '9') {
+    if (text[i] != '0') significant = true;
+    if (significant) ++place;
     norm += text[i++];
     ++mantissa_digits;
   }
@@ -269,28 +276,38 @@ bool parse_float(std::string_view text, char separator, double& out) {
     norm += '.';
     ++i;
     while (i < n && text[i] >= '0' && text[i] <= '9') {
+      if (text[i] != '0') significant = true;
+      if (!significant) --place;
       norm += text[i++];
       ++mantissa_digits;
     }
   }
   if (mantissa_digits == 0) return false;
+  long exponent = 0;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
     norm += 'e';
     ++i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) norm += text[i++];
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+      negative = text[i] == '-';
+      norm += text[i++];
+    }
     int exp_digits = 0;
     while (i < n && text[i] >= '0' && text[i] <= '9') {
+      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
       norm += text[i++];
       ++exp_digits;
     }
     if (exp_digits == 0) return false;
+    if (negative) exponent = -exponent;
   }
   if (i != n) return false;
   double v = 0;
   auto r = std::from_chars(norm.data(), norm.data() + norm.size(), v);
   if (r.ec == std::errc::result_out_of_range) {
-    // Too large: not a representable number; too small: zero.
-    if (std::fabs(v) > 1) return false;
+    // The conversion leaves v alone then. Too large: not a number a double
+    // can hold; too small: zero.
+    if (place + exponent > 0) return false;
     v = 0;
   } else if (r.ec != std::errc() || r.ptr != norm.data() + norm.size()) {
     return false;

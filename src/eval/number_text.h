@@ -88,7 +88,8 @@ void format_text(std::string_view format, const std::vector<FormatArg>& args, ch
 
 // The standard text-to-floating conversion: optional surrounding spaces, a
 // sign, digits with at most one decimal separator, an optional exponent.
-// Returns false when the text is not a number.
+// Returns false when the text is not a number or one too large for a double;
+// a number too small for one is 0.
 bool parse_float(std::string_view text, char separator, double& out);
 
 // The lenient number parser: scans the leading part of a text that can be a

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "console/console_hooks.h"
 #include "engine/host.h"
 #include "engine/image_loader.h"
 #include "engine/paths.h"
@@ -280,9 +281,21 @@ Flow stmt_save_resource(Interp& ip) {
 // ---- other programs ----
 
 // Sub-code 32: starts the program and waits until it ends; a program that
-// cannot start is ignored.
+// cannot start is ignored. The program has the console's terminal to itself
+// meanwhile (its line editing, echo and wrapping as the run found them).
 Flow stmt_run_and_wait(Interp& ip) {
   Str line = eval_string(ip);
+  struct Lent {
+    Interp& ip;
+    explicit Lent(Interp& i) : ip(i) { console_lend_terminal(ip, true); }
+    ~Lent() {
+      try {
+        console_lend_terminal(ip, false);
+      } catch (...) {
+        // A terminal that cannot be written to fails the console's next write.
+      }
+    }
+  } lent(ip);
   wait_for_program(start_program(ip, line));
   return Flow::kNext;
 }

@@ -296,5 +296,36 @@ TEST(ConsoleInTerminal, ALineTypedOnTheConsoleIsEchoedAndEdited) {
   expect_restored(t);
 }
 
+TEST(ConsoleInTerminal, AProgramRunAndWaitedForHasTheTerminalAsTheRunFoundIt) {
+  REQUIRE_TMUX();
+  Tmux t;
+  // The child asks for a line and writes one wider than the terminal; the
+  // program goes on below the child's text and then waits for a key.
+  t.start(std::string(BASRT_ENGINE) + " " + t.program(R"(
+    PRINT "before" END 13
+    RUNWAIT "sh -c \"printf 'name? '; read x; echo got=$x; printf '%090d\\n' 7\"" END
+    PRINT "after" END 13
+wait:
+    JUMPIFNOT KeyText "" EQ END done
+    JUMP wait
+done:)"));
+  ASSERT_TRUE(t.wait_for("name?")) << t.screen();
+  // Line editing, echo and wrapping are the terminal's own while the child runs.
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag}"), "1 0");
+  t.keys({"h", "i", "Enter"});
+  ASSERT_TRUE(t.wait_for("after")) << t.screen();
+  EXPECT_EQ(t.line(0), "before");
+  EXPECT_EQ(t.line(1), "name? hi");
+  EXPECT_EQ(t.line(2), "got=hi");
+  EXPECT_EQ(t.line(3), std::string(80, '0'));
+  EXPECT_EQ(t.line(4), "0000000007");
+  EXPECT_EQ(t.line(5), "after");
+  // Then the console has it again: keys one by one, its own wrapping.
+  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag}"), "0 1");
+  t.keys({"x"});
+  ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
+  expect_restored(t);
+}
+
 }  // namespace
 }  // namespace basrt

@@ -241,11 +241,13 @@ TEST(LenientParser, ValuesAndErrors) {
   const Case cases[] = {
       {"", 0},       {"abc", 0},      {"  12.5kg", 12.5}, {"1 000", 1000}, {"3e2", 300},
       {"-4-5", -4},  {".5.5", 0.5},   {"+7", 7},          {"1e+2x", 100},  {"2.5e-1", 0.25},
-      {"12,5", 12},  {"e5", 0},
+      {"12,5", 12},  {"e5", 0},       {"1e-400", 0},      {"-0.00001e-320", 0},
+      {"1.5e308", 1.5e308},           {"0.001e311", 1e308},
   };
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(parse_lenient(c.text, '.'), c.value) << c.text;
   EXPECT_DOUBLE_EQ(parse_lenient("12,5", ','), 12.5);
-  for (const char* bad : {"-", "--1", "+", "1e", "-e5", "1e-"}) {
+  // Beyond the largest double is no number either.
+  for (const char* bad : {"-", "--1", "+", "1e", "-e5", "1e-", "1e400", "-2e308", "1000e306", "1e99999999999"}) {
     try {
       parse_lenient(bad, '.');
       ADD_FAILURE() << bad << " did not fail";
