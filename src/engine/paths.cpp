@@ -117,6 +117,13 @@ DriveTable default_drive_table() {
   return t;
 }
 
+// The drive a letter names, 0 to 25, or -1. Only the ASCII letters name
+// drives, whatever the locale counts as a letter.
+static int drive_letter_index(char c) {
+  const char lower = static_cast<char>(c | 0x20);
+  return lower >= 'a' && lower <= 'z' ? lower - 'a' : -1;
+}
+
 void read_drive_lines(std::string_view text, DriveTable& table) {
   std::size_t i = 0;
   while (i < text.size()) {
@@ -129,12 +136,13 @@ void read_drive_lines(std::string_view text, DriveTable& table) {
     if (eq == std::string::npos) continue;
     std::string letter = trim(std::string_view(line).substr(0, eq));
     if (letter.size() == 2 && letter[1] == ':') letter.pop_back();
-    if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0]))) continue;
+    const int drive = letter.size() == 1 ? drive_letter_index(letter[0]) : -1;
+    if (drive < 0) continue;
     std::string dir = trim(std::string_view(line).substr(eq + 1));
     if (dir == "~") dir = home_directory();
     else if (dir.rfind("~/", 0) == 0) dir = home_directory() + dir.substr(1);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    table.roots[static_cast<std::size_t>(std::tolower(static_cast<unsigned char>(letter[0])) - 'a')] = dir;
+    table.roots[static_cast<std::size_t>(drive)] = dir;
   }
 }
 
@@ -149,9 +157,7 @@ DriveTable user_drive_table() {
 }
 
 int drive_of(std::string_view p) {
-  if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0])))
-    return std::tolower(static_cast<unsigned char>(p[0])) - 'a';
-  return -1;
+  return p.size() >= 2 && p[1] == ':' ? drive_letter_index(p[0]) : -1;
 }
 
 std::string translate_path(std::string_view program_path, const DriveTable& drives) {

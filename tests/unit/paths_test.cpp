@@ -74,6 +74,8 @@ TEST(Paths, DrivesAndSeparators) {
   EXPECT_EQ(drive_of("c:\\x"), 2);
   EXPECT_EQ(drive_of("Z:"), 25);
   EXPECT_EQ(drive_of("1:\\x"), -1);
+  EXPECT_EQ(drive_of("\xC9:\\x"), -1);  // a letter in some locales, never a drive
+  EXPECT_EQ(drive_of("@:"), -1);
   EXPECT_EQ(drive_of("c"), -1);
 }
 
