@@ -220,6 +220,9 @@ void call_declared(Interp& ip, Form form) {
 
   const NativeResult got = call_native(function, args, result);
 
+  // Procedures that native code called back meanwhile used the result
+  // register; only the function's result may be left in it.
+  clear_result(ip);
   switch (result) {
     case NativeResultKind::kNone: break;
     case NativeResultKind::kText:

@@ -89,6 +89,24 @@ TEST(NativeCalls, ArgumentWordsAreExtendedAsTheirTypeSays) {
   EXPECT_EQ(r.err, "unloaded a\n");
 }
 
+TEST(NativeCalls, EveryFailedCallShowsOneMessageNamingWhatIsMissing) {
+  // The failed load is cached, yet each call says so again; both forms name
+  // the library as that call wrote it, and a missing entry point is named.
+  auto r = run(R"(
+    PRINT DLLCALL 3 "NoSuchLib" "f" 1 3 3 #1 END END 13
+    DLLPROC "nosuchlib" "g" 0
+    DLLFUNC "NOSUCHLIB" "h" 3 3 3 #1 END 0 "x" END 7 #2 END
+    PRINT DLLCALL 3 "basrt_fixture_a" "no_such_function" 254 3 3 #1 END END 13
+    DLLPROC "basrt_fixture_a" "no_such_function" 2 3 #1 END 0 "x" END
+    PRINT "end" END 13)");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "0\r\n0\r\nend\r\n");
+  auto box = [](const std::string& text) { return "native: " + text + "\n[OK] -> OK\n"; };
+  EXPECT_EQ(r.err, box("Can't find library \nNoSuchLib") + box("Can't find library \nnosuchlib") +
+                       box("Can't find library \nNOSUCHLIB") + box("Can't find function \nno_such_function") +
+                       box("Can't find function \nno_such_function") + "unloaded a\n");
+}
+
 TEST(NativeCalls, TheFixedPathRefusesTheTypesItDoesNotPass) {
   // Argument types 1 and 6 and result types 1 and 6 are not called there:
   // the result is 0, nothing is reported, and the next call works.
@@ -136,6 +154,22 @@ TEST(NativeCalls, ACallbackGetsItsArgumentsInTheNextLevelsSlots) {
     PRINT OwnResult 1 END 13)");
   EXPECT_EQ(r.out, "1 -2 3 -4 5 -6\r\n-2\r\n100\r\n");
   EXPECT_EQ(r.err, "unloaded a\n");
+}
+
+TEST(NativeCalls, AResultIsNotMixedWithWhatACallbackLeftInTheResultRegister) {
+  // The function calls back, then answers a null text: the empty text on the
+  // fixed path, the number 0 and no text on the general path.
+  auto r = run(R"(
+.proc leaves_text
+    DECLARE 0 1 0 1
+    ASSIGN 0 1 "left by the callback" END
+    ENDPROC
+.endproc
+    PRINT "[" DLLCALL 0 "basrt_fixture_a" "fixture_null_after_call0" 1 0 3 CallbackAddress leaves_text 0 END ADD "]" ADD END 13
+    PRINT "[" DLLCALL 0 "basrt_fixture_a" "fixture_null_after_call0" 254 0 3 CallbackAddress leaves_text 0 END ADD "]" ADD END 13
+    PRINT DLLCALL 3 "basrt_fixture_a" "fixture_null_after_call0" 254 0 3 CallbackAddress leaves_text 0 END END 13)");
+  EXPECT_EQ(r.out, "[]\r\n[]\r\n0\r\n");
+  EXPECT_EQ(r.status, 0);
 }
 
 TEST(NativeCalls, EveryRegisteredProcedureRunsUntilOneFails) {
