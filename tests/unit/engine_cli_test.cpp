@@ -118,7 +118,13 @@ TEST(EngineCli, RunawayRecursionEndsWithAnErrorUnderAnyStackLimit) {
     ENDPROC
 .endproc
     PRINT CALLF 7 1 forever 7 #0 END END 13)");
-  for (const char* limit : {"1024", "4096", "8192", "unlimited"}) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's run-time wants a stack of the usual size and layout.
+  const char* const limits[] = {"8192"};
+#else
+  const char* const limits[] = {"1024", "4096", "8192", "unlimited"};
+#endif
+  for (const char* limit : limits) {
     auto r = run_with_stack_limit(limit, path);
     if (r.status == 77) continue;
     EXPECT_EQ(r.status, 1) << "stack " << limit << ": " << r.err;
