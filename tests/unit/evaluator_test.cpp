@@ -58,6 +58,13 @@ TEST(Calls, LimitsOfTheCallStoresAreRunTimeErrors) {
   std::string many_values = ".proc p ENDPROC .endproc CALLV 0 p";
   for (int i = 0; i < 256; ++i) many_values += " 1 #1 END";
   EXPECT_EQ(error_of(many_values + " END"), "A variable argument list holds more than 255 values of one kind");
+  // A function operand stores each value as it comes: the bound is checked there too.
+  std::string many_texts = ".proc f ENDPROC .endproc PRINT CALLFV 7 f";
+  for (int i = 0; i < 256; ++i) many_texts += " 1 \"x\" END";
+  EXPECT_EQ(error_of(many_texts + " END END 13"), "A variable argument list holds more than 255 values of one kind");
+  std::string twelve_in_expression = ".proc f ENDPROC .endproc PRINT CALLF 7 12 f";
+  for (int i = 0; i < 12; ++i) twelve_in_expression += " 7 #1 END";
+  EXPECT_EQ(error_of(twelve_in_expression + " END 13"), "A call passes 12 arguments; at most 11 are possible");
   std::string dims = "DECLARE 0 3";
   for (int i = 0; i < 5; ++i) dims += " #1 END 0 1";
   EXPECT_EQ(error_of(dims + " #1 END 0 END 7 0"), "An array may have at most 5 dimensions");
