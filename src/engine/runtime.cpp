@@ -80,7 +80,7 @@ int run_loaded(Interp& ip, std::string& message) {
 }
 
 void raise_stack_limit() {
-  constexpr rlim_t kWanted = rlim_t{64} << 20;  // room for tens of thousands of nested calls
+  constexpr rlim_t kWanted = kMachineStackBytes;
   rlimit rl{};
   if (getrlimit(RLIMIT_STACK, &rl) != 0) return;
   if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur >= kWanted) return;

@@ -247,19 +247,22 @@ void call_function_operand(Interp& ip, EvalFrame& f, int code) {
     read_argument_list(ip, false);
   }
   // A function keeps the result it has set while it calls other functions:
-  // the half this call takes is saved and put back.
+  // its kind and what this call may change (the number, and the text of a
+  // text or variant function) are saved and put back.
   const bool wants_text = t == 0 || t == kVariant;
   const double saved_num = ip.fn_num;
+  const std::uint8_t saved_kind = ip.fn_kind;
   Str saved_str;
   if (wants_text) saved_str = ip.fn_str;
   run_procedure(ip, target);
   if (t == 0 || (t == kVariant && ip.fn_kind == 1)) {
     f.push_str(std::move(ip.fn_str));
-    ip.fn_str = std::move(saved_str);
   } else {
     f.push_num(ip.fn_num);
-    ip.fn_num = saved_num;
   }
+  ip.fn_num = saved_num;
+  ip.fn_kind = saved_kind;
+  if (wants_text) ip.fn_str = std::move(saved_str);
   if (code == 13 || code == 27) run_continuation(ip);
 }
 

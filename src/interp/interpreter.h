@@ -4,6 +4,7 @@
 // can run one after the other (or side by side) in one process.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -64,6 +65,10 @@ inline constexpr int kVariadicSlots = 256;      // variadic arrays, used from 1
 inline constexpr int kArrayTables = 101;        // arrays per type 0 to 8
 inline constexpr int kObjectArraySlots = 51;    // arrays per type 9 and objects
 inline constexpr int kLiteralMax = 2048;        // bytes of a string literal
+
+// The machine stack the engine asks for (and assumes where the size is not
+// limited): room for tens of thousands of nested calls.
+inline constexpr std::size_t kMachineStackBytes = std::size_t{64} << 20;
 
 // A buffer of 32,768 bytes, zero at first, allocated on first use (most
 // programs never touch it, and the engine starts faster without it).

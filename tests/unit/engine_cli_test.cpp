@@ -113,6 +113,61 @@ TEST(EngineCli, TraceListsExecutedStatements) {
   EXPECT_EQ(r.err, "trace 5 DECLARE level 0\ntrace 12 ASSIGN level 0\ntrace 27 PRINT level 0\n");
 }
 
+// Runs `program` under a stack size limit set by the shell (`ulimit -s`,
+// which sets the hard limit too); status 77 when the limit cannot be set.
+test::ProcessResult run_with_stack_limit(const std::string& limit, const std::string& program) {
+  return run_process({"/bin/sh", "-c", "ulimit -s " + limit + " 2>/dev/null || exit 77; exec \"$0\" \"$1\"",
+                      BASRT_ENGINE, program});
+}
+
+// Recursion too deep for the machine ends with the engine's message, however
+// small or unlimited the stack: no crash, and no run until memory runs out.
+TEST(EngineCli, RunawayRecursionEndsWithAnErrorUnderAnyStackLimit) {
+  test::TempDir dir;
+  std::string path = image_file(dir, R"(
+.proc forever
+    SETRESULT CALLF 7 1 forever 7 PARAM 7 0 #1 ADD END END
+    ENDPROC
+.endproc
+    PRINT CALLF 7 1 forever 7 #0 END END 13)");
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizer's run-time wants a stack of the usual size and layout.
+  const char* const limits[] = {"8192"};
+#else
+  const char* const limits[] = {"1024", "4096", "8192", "unlimited"};
+#endif
+  for (const char* limit : limits) {
+    auto r = run_with_stack_limit(limit, path);
+    if (r.status == 77) continue;
+    EXPECT_EQ(r.status, 1) << "stack " << limit << ": " << r.err;
+    EXPECT_NE(r.err.find("Out of stack space"), std::string::npos) << "stack " << limit << ": " << r.err;
+  }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A stack limited to 8 MB, hard limit included, still holds a recursion
+// 10,000 levels deep (the sanitizers' larger frames do not fit).
+TEST(EngineCli, TenThousandLevelsFitInAnEightMegabyteStack) {
+  test::TempDir dir;
+  std::string path = image_file(dir, R"(
+.proc sum
+    DECLARE 0 1 7 0
+    ASSIGNLOCAL 7 0 PARAM 7 0 END
+    JUMPIFNOT PARAM 7 0 #0 GT END zero
+    SETRESULT CALLF 7 1 sum 7 PARAM 7 0 #1 SUB END LVAR 7 0 ADD END
+    EXITPROC
+zero:
+    SETRESULT #0 END
+    ENDPROC
+.endproc
+    PRINT CALLF 7 1 sum 7 #10000 END END 13)");
+  auto r = run_with_stack_limit("8192", path);
+  if (r.status == 77) GTEST_SKIP() << "cannot set the stack limit";
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "50005000\r\n");
+}
+#endif
+
 TEST(EngineCli, PackedProgramRunsOnItsOwnWithItsArguments) {
   test::TempDir dir;
   std::string image = image_file(dir, R"(

@@ -36,6 +36,10 @@ TEST(Evaluator, ArithmeticFaultsRaiseTheirErrors) {
       {"#0 #-2 POW", "Floating point division by zero"},
       {"#3e9 #1 AND", "Invalid floating point operation"},
       {"#1 #3e9 SHL", "Invalid floating point operation"},
+      {"#3e9 #2 MOD", "Invalid floating point operation"},
+      {"#1 #2147483647.5 IDIV", "Invalid floating point operation"},
+      {"\"abc\" #-3e9 INDEX", "Invalid floating point operation"},
+      {"#2 #-3e9 POW", "Invalid floating point operation"},
       {"#-2147483648.5 #-1.5 IDIV", "Integer overflow"},
       {"LIT 7 nan #1 LT", "Invalid floating point operation"},
       {"#1 #2 #3 #4 #5 #6 #7 #8 #9", "Expression too complex: more than 8 values on an evaluation stack"},
@@ -54,6 +58,13 @@ TEST(Calls, LimitsOfTheCallStoresAreRunTimeErrors) {
   std::string many_values = ".proc p ENDPROC .endproc CALLV 0 p";
   for (int i = 0; i < 256; ++i) many_values += " 1 #1 END";
   EXPECT_EQ(error_of(many_values + " END"), "A variable argument list holds more than 255 values of one kind");
+  // A function operand stores each value as it comes: the bound is checked there too.
+  std::string many_texts = ".proc f ENDPROC .endproc PRINT CALLFV 7 f";
+  for (int i = 0; i < 256; ++i) many_texts += " 1 \"x\" END";
+  EXPECT_EQ(error_of(many_texts + " END END 13"), "A variable argument list holds more than 255 values of one kind");
+  std::string twelve_in_expression = ".proc f ENDPROC .endproc PRINT CALLF 7 12 f";
+  for (int i = 0; i < 12; ++i) twelve_in_expression += " 7 #1 END";
+  EXPECT_EQ(error_of(twelve_in_expression + " END 13"), "A call passes 12 arguments; at most 11 are possible");
   std::string dims = "DECLARE 0 3";
   for (int i = 0; i < 5; ++i) dims += " #1 END 0 1";
   EXPECT_EQ(error_of(dims + " #1 END 0 END 7 0"), "An array may have at most 5 dimensions");
