@@ -282,5 +282,56 @@ TEST(ConsoleSound, PlaySoundResourceKeepsItsOwnCopyWhilePlaying) {
   EXPECT_TRUE(p.capture->streams[0].drained);
 }
 
+// The real ALSA output, with a configuration whose default device writes
+// what it is given into a file (and plays it nowhere).
+struct AlsaFileDevice {
+  test::TempDir dir;
+  std::string config = dir.file("asound.conf");
+  AlsaFileDevice() {
+    test::write_bytes(config, "pcm.!default {\n  type file\n  slave.pcm { type null }\n  file \"" +
+                                  dir.file("played.raw") + "\"\n  format \"raw\"\n}\n");
+  }
+  test::ProcessResult run(std::string_view source) {
+    auto image = test::assemble(source);
+    const std::string program = dir.file("sound.exe");
+    test::write_bytes(program, test::with_trailer(std::string(image.begin(), image.end())));
+    test::ProcessOptions o;
+    o.env = {"ALSA_CONFIG_PATH=" + config};
+    return test::run_process({BASRT_ENGINE, program}, o);
+  }
+  // What the device was given, as 16-bit samples.
+  std::vector<std::int16_t> played() {
+    std::string bytes = test::read_bytes(dir.file("played.raw"));
+    std::vector<std::int16_t> s(bytes.size() / 2);
+    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
+  }
+};
+
+TEST(ConsoleSound, ToneAndWaveReachTheSoundDeviceThroughAlsa) {
+  {
+    AlsaFileDevice device;
+    auto r = device.run("TONE #440 END #1 END");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<std::int16_t> s = device.played();
+    // A device without a clock takes samples as fast as they come: the
+    // tone's length says nothing here, its frequency does.
+    ASSERT_GE(s.size(), 4800u) << "no samples reached the device";
+    s.resize(4800);
+    EXPECT_NEAR(frequency_of(s, Speaker::kToneRate), 440, 2);
+  }
+  {
+    AlsaFileDevice device;
+    std::vector<std::int16_t> tune;
+    for (int i = 0; i < 3000; ++i) tune.push_back(static_cast<std::int16_t>(i * 11 - 16000));
+    const std::string path = device.dir.file("tune.wav");
+    ASSERT_TRUE(test::write_bytes(path, wave_image(1, 1, 8000, 16, samples16(tune))));
+    auto r = device.run("PLAYSOUND \"" + path + "\" END #0 END");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(device.played() == tune) << "the samples as they are, at the wave's own rate";
+  }
+}
+
 }  // namespace
 }  // namespace basrt
