@@ -41,14 +41,15 @@ class Tmux {
   static bool available() { return !tmux_path().empty(); }
 
   // Runs `command` through sh in a new 80 x 25 pane. The shell stays after
-  // it: the terminal's modes are saved before and after the program runs.
+  // it: the terminal's modes are saved before and after the program runs
+  // (after: before "EXIT=" shows, so that the file is there once it does).
   void start(const std::string& command) {
     // The shell survives a Ctrl+C that ends the program (a trap, not an
     // ignored signal, which the program would inherit).
     // The pane gets a title of its own first, so that the end can show
     // whether the program gave it back.
     const std::string script = "trap : INT; printf '\\033]2;shell\\007'; stty -g > " + dir_.file("before") + "; " +
-                               command + "; echo \"EXIT=$?\"; stty -g > " + dir_.file("after") + "; exec sleep 120";
+                               command + "; s=$?; stty -g > " + dir_.file("after") + "; echo \"EXIT=$s\"; exec sleep 120";
     auto r = run({"-u", "-f", "/dev/null", "new-session", "-d", "-x", "80", "-y", "25", "-s", "t", "sh", "-c", script});
     ASSERT_EQ(r.status, 0) << r.err;
   }
