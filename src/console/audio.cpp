@@ -308,10 +308,12 @@ void Speaker::tone(std::int32_t frequency_hz) {
 
 void Speaker::tone_loop(std::unique_ptr<PcmSink> sink) {
   // A square wave whose phase runs on across chunks and frequency changes.
+  // The first chunk goes out however soon the tone is stopped, as a speaker
+  // switched on and off at once still clicks.
   constexpr std::int16_t kAmplitude = 6000;
   std::vector<std::int16_t> chunk(kChunkFrames);
   double phase = 0;
-  while (!tone_stop_.load()) {
+  for (bool first = true; first || !tone_stop_.load(); first = false) {
     const double step = static_cast<double>(frequency_.load()) / kToneRate;
     for (auto& s : chunk) {
       s = phase < 0.5 ? kAmplitude : static_cast<std::int16_t>(-kAmplitude);
