@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -115,6 +116,7 @@ void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
 // make no sound do not pay for loading it when the engine starts.
 struct Alsa {
   decltype(&snd_pcm_open) pcm_open = nullptr;
+  decltype(&snd_pcm_nonblock) pcm_nonblock = nullptr;
   decltype(&snd_pcm_set_params) pcm_set_params = nullptr;
   decltype(&snd_pcm_writei) pcm_writei = nullptr;
   decltype(&snd_pcm_recover) pcm_recover = nullptr;
@@ -132,6 +134,7 @@ const Alsa& alsa() {
     if (!h) return a;
     auto get = [h](auto& fn, const char* name) { fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(h, name)); };
     get(a.pcm_open, "snd_pcm_open");
+    get(a.pcm_nonblock, "snd_pcm_nonblock");
     get(a.pcm_set_params, "snd_pcm_set_params");
     get(a.pcm_writei, "snd_pcm_writei");
     get(a.pcm_recover, "snd_pcm_recover");
@@ -139,7 +142,7 @@ const Alsa& alsa() {
     get(a.pcm_drop, "snd_pcm_drop");
     get(a.pcm_close, "snd_pcm_close");
     get(a.error_set_handler, "snd_lib_error_set_handler");
-    a.ok = a.pcm_open && a.pcm_set_params && a.pcm_writei && a.pcm_recover && a.pcm_drain && a.pcm_drop &&
+    a.ok = a.pcm_open && a.pcm_nonblock && a.pcm_set_params && a.pcm_writei && a.pcm_recover && a.pcm_drain && a.pcm_drop &&
            a.pcm_close && a.error_set_handler;
     return a;
   }();
@@ -186,9 +189,18 @@ SinkFactory alsa_sinks() {
     }
     // ALSA reports a missing card on standard error; the engine stays quiet.
     lib.error_set_handler(quiet_alsa);
+    // Opened without waiting: a device that another program holds would
+    // otherwise keep the sound statement waiting until it is released. The
+    // sound itself is written with waits, as the device plays it.
     snd_pcm_t* pcm = nullptr;
-    if (lib.pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+    const int opened = lib.pcm_open(&pcm, "default", SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+    if (opened == -EBUSY || opened == -EAGAIN) return nullptr;  // busy now: silent this time
+    if (opened < 0) {
       g_no_sound_device.store(true);
+      return nullptr;
+    }
+    if (lib.pcm_nonblock(pcm, 0) < 0) {
+      lib.pcm_close(pcm);
       return nullptr;
     }
     // A short buffer, so that a tone stops soon after it is silenced.
@@ -296,10 +308,12 @@ void Speaker::tone(std::int32_t frequency_hz) {
 
 void Speaker::tone_loop(std::unique_ptr<PcmSink> sink) {
   // A square wave whose phase runs on across chunks and frequency changes.
+  // The first chunk goes out however soon the tone is stopped, as a speaker
+  // switched on and off at once still clicks.
   constexpr std::int16_t kAmplitude = 6000;
   std::vector<std::int16_t> chunk(kChunkFrames);
   double phase = 0;
-  while (!tone_stop_.load()) {
+  for (bool first = true; first || !tone_stop_.load(); first = false) {
     const double step = static_cast<double>(frequency_.load()) / kToneRate;
     for (auto& s : chunk) {
       s = phase < 0.5 ? kAmplitude : static_cast<std::int16_t>(-kAmplitude);

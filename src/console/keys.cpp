@@ -361,6 +361,10 @@ std::size_t KeyDecoder::decode_escape(std::string_view in, bool final) {
     } else if (fin == 'Z' && !ss3) {
       push(9, kTabScan, kShift);  // Shift+Tab
       return used;
+    } else if (fin == 'R' && !ss3 && params[0] > 1) {
+      // A cursor-position report (row; column R) that came after its
+      // question was given up on; F3 with modifiers is "1 ; m R".
+      return used;
     } else {
       if (!final_key(fin, ss3, k)) return used;
       // "ESC [ 1 ; m x" and "ESC O m x" carry modifiers.

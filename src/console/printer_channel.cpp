@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/code_pages.h"
 #include "engine/errors.h"
 #include "engine/safe_mode.h"
 
@@ -76,8 +77,11 @@ int PrinterChannel::spool() {
     ::close(fds[1]);
     return -1;
   }
-  const char* p = document_.data();
-  std::size_t left = document_.size();
+  // Programs write the printer's text in Windows-1252; the spooler takes
+  // plain text in UTF-8.
+  const std::string text = cp1252_to_utf8(document_);
+  const char* p = text.data();
+  std::size_t left = text.size();
   bool written = true;
   while (left > 0) {
     ssize_t w = ::write(fds[1], p, left);

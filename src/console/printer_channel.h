@@ -4,6 +4,7 @@
 // and hands the document to the default printer through the CUPS `lp`
 // command when it closes (the close-printer statement, or the end of the
 // run). Where no `lp` is on PATH, printing fails with an input/output error.
+// The text is the program's Windows-1252 text, handed to `lp` in UTF-8.
 
 #include <string>
 #include <string_view>

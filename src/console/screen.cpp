@@ -55,6 +55,8 @@ void Screen::set_cursor_shape(std::int32_t size) {
 void Screen::scroll_up() {
   std::copy(shadow_.begin() + kColumns, shadow_.end(), shadow_.begin());
   std::fill(shadow_.end() - kColumns, shadow_.end(), Cell{' ', attr_});
+  // A row written before the scroll is still a written row one place up.
+  dirty_ >>= 1;
   ++scrolls_;
 }
 

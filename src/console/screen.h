@@ -104,9 +104,9 @@ class Screen {
   const Page& page(int p) const;
 
   // ---- what changed, for the terminal view ----
-  // Rows written since the view last looked, scrolls (the whole screen moved
-  // up by one row; the rows are not marked), bells and whether the screen
-  // was cleared.
+  // Rows written since the view last looked (the marks move up with the
+  // rows when the screen scrolls), scrolls (the whole screen moved up by one
+  // row), bells and whether the screen was cleared.
   std::bitset<kRows>& dirty_rows() { return dirty_; }
   int take_scrolls() {
     int n = scrolls_;

@@ -57,6 +57,7 @@ TEST(ConsoleKeys, TerminalBytesGiveThePcKeyAnswers) {
       {"a character the code page lacks", "\xe2\x82\xac", {'?'}},
       {"reports and unknown sequences are no keys", "\x1b[?1;2c\x1b[200~x\x1b[99~", {'x'}},
       {"modifyOtherKeys and CSI u forms", "\x1b[27;5;97~\x1b[97;1u", {1, 'a'}},
+      {"Shift+F3 and a cursor report that came late", "\x1b[1;2R\x1b[12;40Rx", {-61, 'x'}},
   };
   for (const Case& c : cases) EXPECT_EQ(answers(c.bytes), c.want) << c.what;
 }

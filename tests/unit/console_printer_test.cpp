@@ -54,13 +54,14 @@ TEST(ConsolePrinter, EachDocumentIsOneJobEndedByCloseOrByTheEndOfTheRun) {
     LCLOSE
     LCLOSE
     LPRINT #7 END 13
+    LPRINT "Gr\xfc\xdfe \x80" END 13
     PRINT "done" END 13)",
                  p.bin + ":/usr/bin:/bin");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "done\r\n") << "lp's own messages stay off the program's output";
   EXPECT_EQ(p.job(0), "Hello\r\n2.500000000 and  1000000000000.0\r\n");
   EXPECT_EQ(p.args(0), "-t\nreport.exe\n");
-  EXPECT_EQ(p.job(1), "7\r\n");
+  EXPECT_EQ(p.job(1), "7\r\nGr\u00fc\u00dfe \u20ac\r\n") << "the program's Windows-1252 text reaches lp in UTF-8";
   EXPECT_EQ(p.job(2), "");
 }
 

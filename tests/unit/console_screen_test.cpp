@@ -222,6 +222,21 @@ TEST(ConsoleTerminal, ATallTerminalScrollsOnlyTheScreensRows) {
   EXPECT_EQ(t.term.take(), "\x1b[0m\x1b[25;1H\r\n") << "a line feed on the last row scrolls the region";
 }
 
+TEST(ConsoleTerminal, TextWrittenOnTheLastRowSurvivesTheScrollItCauses) {
+  // The cursor starts on the last row, whose old content is unknown: the
+  // text printed there moves up with the scroll and must still be drawn.
+  OnTerminal t(80, 25, "\x1b[25;1R");
+  t.term.take();
+  t.c.write_standard_output("abc\r\n");
+  std::string w = t.term.take();
+  EXPECT_NE(w.find("\x1b[24;1Habc" + std::string(77, ' ')), std::string::npos) << w;
+  t.c.write_standard_output("de\r\nf\r\n");
+  w = t.term.take();
+  EXPECT_NE(w.find("\x1b[23;1Hde"), std::string::npos) << w;
+  EXPECT_NE(w.find("\x1b[24;1Hf"), std::string::npos) << w;
+  EXPECT_EQ(t.c.screen().screen_cell(23, 1, false), 'd');
+}
+
 TEST(ConsoleTerminal, ATerminalThatDoesNotTellItsCursorIsClearedIntoItsScrollback) {
   OnTerminal t(80, 30, "");
   EXPECT_EQ(t.term.take(), "\x1b[6n\x1b[30;1H\x1b[0m" + std::string(30, '\n') + "\x1b[1;1H\x1b[?7l\x1b=\x1b" "7\x1b[1;25r\x1b" "8");

@@ -41,12 +41,15 @@ class Tmux {
   static bool available() { return !tmux_path().empty(); }
 
   // Runs `command` through sh in a new 80 x 25 pane. The shell stays after
-  // it: the terminal's modes are saved before and after the program runs.
+  // it: the terminal's modes are saved before and after the program runs
+  // (after: before "EXIT=" shows, so that the file is there once it does).
   void start(const std::string& command) {
     // The shell survives a Ctrl+C that ends the program (a trap, not an
     // ignored signal, which the program would inherit).
-    const std::string script = "trap : INT; stty -g > " + dir_.file("before") + "; " + command + "; echo \"EXIT=$?\"; stty -g > " +
-                               dir_.file("after") + "; exec sleep 120";
+    // The pane gets a title of its own first, so that the end can show
+    // whether the program gave it back.
+    const std::string script = "trap : INT; printf '\\033]2;shell\\007'; stty -g > " + dir_.file("before") + "; " +
+                               command + "; s=$?; stty -g > " + dir_.file("after") + "; echo \"EXIT=$s\"; exec sleep 120";
     auto r = run({"-u", "-f", "/dev/null", "new-session", "-d", "-x", "80", "-y", "25", "-s", "t", "sh", "-c", script});
     ASSERT_EQ(r.status, 0) << r.err;
   }
@@ -80,12 +83,20 @@ class Tmux {
       std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
   }
-  bool wait_for(const std::string& text, int seconds = 15) {
+  // Waits until `done` holds, looking every 50 ms.
+  bool wait_until(const std::function<bool()>& done, int seconds) {
     for (int i = 0; i < seconds * 20; ++i) {
-      if (screen().find(text) != std::string::npos) return true;
+      if (done()) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
+  }
+  bool wait_for(const std::string& text, int seconds = 15) {
+    return wait_until([&] { return screen().find(text) != std::string::npos; }, seconds);
+  }
+  // Waits until a format of display-message shows `want`.
+  bool wait_show(const std::string& format, const std::string& want, int seconds = 15) {
+    return wait_until([&] { return show(format) == want; }, seconds);
   }
   std::string modes_before() { return test::read_bytes(dir_.file("before")); }
   std::string modes_after() { return test::read_bytes(dir_.file("after")); }
@@ -111,12 +122,14 @@ class Tmux {
   if (!Tmux::available()) GTEST_SKIP() << "tmux is not installed"
 
 // The terminal is as the program found it: line editing and echo back on,
-// autowrap on, the keypad in numeric mode, the cursor shown, colours reset.
+// autowrap on, the keypad in numeric mode, the cursor shown, colours reset,
+// the title the shell gave the pane.
 void expect_restored(Tmux& t) {
   EXPECT_FALSE(t.modes_before().empty());
   EXPECT_EQ(t.modes_after(), t.modes_before());
   EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag} #{scroll_region_upper} #{scroll_region_lower}"),
             "1 0 1 0 24");
+  EXPECT_EQ(t.show("#{pane_title}"), "shell");
   // Text after the program has the terminal's own colours.
   std::string colours = t.screen(true);
   std::size_t exit_line = colours.find("EXIT=");
@@ -148,6 +161,7 @@ TEST(ConsoleInTerminal, BoxProgramDrawsShowsPageThreeAndLeavesTheTerminalAsItWas
   EXPECT_NE(colours.find("\x1b[44m"), std::string::npos) << colours;
   EXPECT_EQ(t.show("#{pane_title}"), "basrt console box");
   EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag}"), "0 1");
+  EXPECT_EQ(t.screen().find("Page 3"), std::string::npos) << "page 3 is filled off the screen";
 
   t.keys({"x"});
   ASSERT_TRUE(t.wait_for("Page 3 is on the screen now.")) << t.screen();
@@ -161,8 +175,10 @@ TEST(ConsoleInTerminal, BoxProgramDrawsShowsPageThreeAndLeavesTheTerminalAsItWas
 }
 
 // Prints each key's answer (negative: an extended key's scan code) until q.
+// "ready" says that the keyboard is read from now on.
 constexpr const char* kKeyEcho = R"(
     DECLARE 0 1 0 0
+    PRINT "ready " END 11
 loop:
     ASSIGN 0 0 KeyText END
     JUMPIFNOT GVAR 0 0 "" NE END loop
@@ -183,11 +199,22 @@ TEST(ConsoleInTerminal, KeysGiveTheirPcAnswers) {
   REQUIRE_TMUX();
   Tmux t;
   t.start(std::string(BASRT_ENGINE) + " " + t.program(kKeyEcho));
-  ASSERT_TRUE(t.wait_for("", 1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  t.keys({"F1", "Up", "KPEnter", "a", "A", "Enter", "Escape", "BSpace", "Tab", "F12", "Home", "C-a", "KP5", "q"});  // KP5: a digit in keypad mode
+  ASSERT_TRUE(t.wait_for("ready")) << t.screen();
+  const std::pair<const char*, const char*> keys[] = {
+      {"F1", "-59"}, {"Up", "-72"},  {"KPEnter", "-28"}, {"a", "97"},  {"A", "65"},    {"Enter", "13"}, {"Escape", "27"},
+      {"BSpace", "8"}, {"Tab", "9"}, {"F12", "-88"},     {"Home", "-71"}, {"C-a", "1"},
+      {"KP5", "53"},  // a digit in keypad mode
+  };
+  // Each key is sent once the answer of the one before is shown, so that no
+  // two keys reach the program as one sequence (Escape and a key are Alt+key).
+  std::string shown = "ready";
+  for (const auto& [key, answer] : keys) {
+    t.keys({key});
+    shown += std::string(" ") + answer;  // the pane does not show a line's trailing space
+    ASSERT_TRUE(t.wait_for(shown)) << key << "\n" << t.screen();
+  }
+  t.keys({"q"});
   ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
-  EXPECT_NE(t.screen().find("-59 -72 -28 97 65 13 27 8 9 -88 -71 1 53 "), std::string::npos) << t.screen();
   expect_restored(t);
 }
 
@@ -245,19 +272,21 @@ spin:
   t.keys({"PS1='$ '", "Enter", "clear", "Enter"});
   t.keys({std::string(BASRT_ENGINE) + " " + program, "Enter"});
   ASSERT_TRUE(t.wait_for("running")) << t.screen();
-  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "0 1 0");
+  const std::string flags = "#{wrap_flag} #{keypad_flag} #{cursor_flag}";
+  EXPECT_EQ(t.show(flags), "0 1 0");
   t.keys({"C-z"});
   ASSERT_TRUE(t.wait_for("Stopped")) << t.screen();
-  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "1 0 1");
+  EXPECT_EQ(t.show(flags), "1 0 1");
   t.keys({"fg", "Enter"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "0 1 0");
-  EXPECT_EQ(t.screen().find("Stopped"), std::string::npos) << "the program's screen is drawn again";
+  EXPECT_TRUE(t.wait_show(flags, "0 1 0")) << t.show(flags);
+  EXPECT_TRUE(t.wait_until([&] { return t.screen().find("Stopped") == std::string::npos; }, 15))
+      << "the program's screen is drawn again";
   t.keys({"x"});
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The program has ended once the terminal is back in the shell's modes.
+  ASSERT_TRUE(t.wait_show(flags, "1 0 1")) << t.show(flags);
   t.keys({"echo EXIT=$?", "Enter"});
   ASSERT_TRUE(t.wait_for("EXIT=0")) << t.screen();
-  EXPECT_EQ(t.show("#{wrap_flag} #{keypad_flag} #{cursor_flag}"), "1 0 1");
+  EXPECT_EQ(t.show(flags), "1 0 1");
 }
 
 TEST(ConsoleInTerminal, WithInputFromAPipeOutputStartsWhereTheCursorIs) {
