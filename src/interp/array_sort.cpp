@@ -175,6 +175,8 @@ Flow stmt_sort(Interp& ip) {
   std::int64_t a2 = ip.cs.i16();
   ElementRef last = locate_element(ip, t2 <= kFixed ? t2 : kFixed, a2);
   bool descending = static_cast<std::uint8_t>(trunc32(eval_number(ip))) != 0;
+  // A run that starts or ends in an array no declaration has made is no run.
+  if (first.position == kNoElement || last.position == kNoElement) return Flow::kNext;
   std::int64_t lo = first.position, hi = last.position;
   switch (t2) {
     case kString:
