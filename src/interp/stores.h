@@ -175,6 +175,7 @@ struct LoopEntry {
 struct Record {
   ByteStore data;
   std::vector<std::int32_t> field_sizes;
+  std::vector<std::uint8_t> field_types;  // as declared; 14 to 21 for array fields
   std::vector<std::int16_t> array_fields;
   std::vector<std::int32_t> element_counts;
   std::int32_t data_size = 0;
