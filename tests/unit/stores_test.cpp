@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,6 +81,47 @@ TEST(Stores, PositionsBeyond64BitsNameNoElement) {
   e.run();
   EXPECT_EQ(load_numeric(e.ip->global_num[kDouble - 1], kDouble, 0), 0);
   EXPECT_EQ(e.ip->array_num[kU8 - 1].data()[0], 99);
+}
+
+// A number outside the signed 32-bit range (or not a number) cannot be
+// stored into an integer type: the statement fails and the store keeps its
+// value. Every place that stores integers converts the same way.
+TEST(Stores, IntegerStoresRefuseNumbersOutside32Bits) {
+  auto global = [](int t) {
+    return [t](Interp& ip) { return load_numeric(ip.global_num[static_cast<std::size_t>(t - 1)], t, 0); };
+  };
+  struct Case {
+    std::string source;  // stores 7, then fails
+    std::function<double(Interp&)> value;
+  };
+  const Case cases[] = {
+      {"DECLARE 0 1 1 0 ASSIGN 1 0 #7 END ASSIGN 1 0 #3e9 END", global(kU8)},
+      {"DECLARE 0 1 2 0 ASSIGN 2 0 #7 END ASSIGN 2 0 #-3e9 END", global(kI16)},
+      {"DECLARE 0 1 3 0 ASSIGN 3 0 #7 END ASSIGN 3 0 #2147483648 END", global(kI32)},
+      {"DECLARE 0 1 4 0 ASSIGN 4 0 #7 END ASSIGN 4 0 LIT 7 nan END", global(kU16)},
+      {"DECLARE 0 1 5 0 ASSIGN 5 0 #7 END ASSIGN 5 0 #-2147483649 END", global(kI32b)},
+      {"DECLARE 0 1 9 0 ASSIGN 9 0 #7 END ASSIGN 9 0 #1e10 END",
+       [](Interp& ip) { return static_cast<double>(ip.variants[0]->integer); }},
+      {"DECLARE 0 3 #1 END 0 END 3 0 ASSIGNELEM 3 0 1 #1 END #7 END ASSIGNELEM 3 0 1 #1 END #3e9 END",
+       [](Interp& ip) { return load_numeric(ip.array_num[kI32 - 1], kI32, 4); }},
+      {"SETFIELD 0 0 1 0 4 END SETFIELD 63 0 4 0 #7 END SETFIELD 63 0 4 0 #1e12 END",
+       [](Interp& ip) { return static_cast<double>(ip.records[0].data.get<std::uint16_t>(0)); }},
+      // A subscript converts as well; the element keeps its value.
+      {"DECLARE 0 3 #1 END 0 END 3 0 ASSIGNELEM 3 0 1 #0 END #7 END ASSIGNELEM 3 0 1 #3e9 END #1 END",
+       [](Interp& ip) { return load_numeric(ip.array_num[kI32 - 1], kI32, 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    Interp ip;
+    EXPECT_EQ(test::run_for_error(ip, c.source + " LEAVE"), "Invalid floating point operation");
+    EXPECT_EQ(c.value(ip), 7);
+  }
+  // The largest numbers that truncate into the range are stored.
+  Interp ip;
+  EXPECT_EQ(test::run_for_error(ip, "DECLARE 0 1 3 1 ASSIGN 3 0 #2147483647.9 END ASSIGN 3 1 #-2147483648.9 END LEAVE"),
+            "");
+  EXPECT_EQ(load_numeric(ip.global_num[kI32 - 1], kI32, 0), 2147483647);
+  EXPECT_EQ(load_numeric(ip.global_num[kI32 - 1], kI32, 4), -2147483648.0);
 }
 
 // ---- the sort ----
