@@ -29,11 +29,16 @@ FieldPlace locate_field(const Record& r, int f) {
   return p;
 }
 
-std::int16_t array_field_number(const Record& r, int f) {
-  return f >= 0 && static_cast<std::size_t>(f) < r.array_fields.size() ? r.array_fields[static_cast<std::size_t>(f)] : 0;
-}
-
 bool is_array_field(int ft) { return ft >= 14 && ft <= 21; }
+
+// The element of array field f (of field type ft) that the subscripts in the
+// code stream name. A record or a field that does not exist has no array:
+// the subscripts are read and the element is nowhere.
+ElementRef array_field_element(Interp& ip, const Record* r, int ft, int f) {
+  if (r && f >= 0 && static_cast<std::size_t>(f) < r->array_fields.size())
+    return locate_element(ip, ft - 13, r->array_fields[static_cast<std::size_t>(f)]);
+  return locate_element(ip, ft - 13, ArrayDesc{});
+}
 
 ArrayDesc* record_desc_slot(Interp& ip, std::int64_t number, bool create) {
   if (number < 0 || number >= kRecordArraySlots) return nullptr;
@@ -52,9 +57,7 @@ void ensure_records(Interp& ip, std::int64_t count) {
 // its subscripts and an expression.
 void assign_field(Interp& ip, Record* r, int ft, int field) {
   if (is_array_field(ft)) {
-    int et = ft - 13;
-    std::int64_t number = r ? array_field_number(*r, field) : 0;
-    ElementRef e = locate_element(ip, et, number);
+    ElementRef e = array_field_element(ip, r, ft, field);
     std::uint8_t kind = evaluate(ip);
     assign_element(ip, e, kind);
     return;
@@ -242,8 +245,7 @@ double record_address(Interp& ip, std::int64_t index) {
 
 void push_record_field(Interp& ip, EvalFrame& f, Record* r, int ft, int field) {
   if (is_array_field(ft)) {
-    ElementRef e = locate_element(ip, ft - 13, r ? array_field_number(*r, field) : 0);
-    push_element(ip, f, e);
+    push_element(ip, f, array_field_element(ip, r, ft, field));
     return;
   }
   if (ft < 1 || ft > 8) return;
