@@ -30,6 +30,29 @@ struct Engine {
   void run() { run_statements(*ip); }
 };
 
+// ---- scalars ----
+
+// A declaration grows its store to hold the index, with zero bytes, empty
+// texts, fixed-length strings of length 1 and integer-0 variants; the
+// declared variable itself gets its length.
+TEST(Stores, ScalarDeclarationsGrowTheirStoreToTheIndex) {
+  Engine e("DECLARE 0 1 7 10  DECLARE 0 1 2 3  DECLARE 0 1 0 2  DECLARE 0 1 8 1 #4 END  DECLARE 0 1 9 5  LEAVE");
+  e.run();
+  const ByteStore& doubles = e.ip->global_num[kDouble - 1];
+  ASSERT_EQ(doubles.size(), 88u);
+  EXPECT_TRUE(std::all_of(doubles.data(), doubles.data() + 88, [](std::uint8_t b) { return b == 0; }));
+  EXPECT_EQ(e.ip->global_num[kI16 - 1].size(), 8u);
+  EXPECT_EQ(e.ip->global_strings.size(), 3u);
+  ASSERT_EQ(e.ip->global_fixed.size(), 2u);
+  EXPECT_EQ(e.ip->global_fixed[0].length, 1);
+  EXPECT_EQ(e.ip->global_fixed[0].text, "");
+  EXPECT_EQ(e.ip->global_fixed[1].length, 4);
+  EXPECT_EQ(e.ip->global_fixed[1].text, "    ");
+  ASSERT_EQ(e.ip->variants.size(), 6u);
+  EXPECT_EQ(e.ip->variants[5]->kind, Variant::kInteger);
+  EXPECT_EQ(e.ip->variants[5]->integer, 0);
+}
+
 // ---- descriptors and element positions ----
 
 TEST(Stores, BoundListsGiveOffsetsStridesAndElementCounts) {
