@@ -96,7 +96,7 @@ ElementRef locate_element(Interp& ip, int t, const ArrayDesc& desc) {
   std::int64_t e = 0, pos = 0;
   lost |= __builtin_add_overflow(acc, s + std::int64_t{desc.offset[std::min(count - 1, 4)]}, &e);
   if (is_numeric_type(t)) lost |= __builtin_mul_overflow(e, std::int64_t{kWidth[t]}, &e);
-  lost |= __builtin_add_overflow(e, std::int64_t{desc.position}, &pos);
+  lost |= __builtin_add_overflow(e, desc.position, &pos);
   if (lost || !desc.declared) pos = kNoElement;
   return ElementRef{t, pos};
 }
@@ -197,7 +197,7 @@ void declare_array(Interp& ip, int t, std::int64_t number, const ArrayDesc& shap
     ensure_variants(ip, start + std::max<std::int64_t>(count, 0));
     if (slot) {
       *slot = shape;
-      slot->position = static_cast<std::int32_t>(start);
+      slot->position = start;
       slot->declared = true;
     }
     return;
@@ -237,7 +237,7 @@ void declare_array(Interp& ip, int t, std::int64_t number, const ArrayDesc& shap
   }
   if (slot) {
     *slot = shape;
-    slot->position = static_cast<std::int32_t>(start);
+    slot->position = start;
     slot->declared = true;
   }
 }

@@ -186,7 +186,7 @@ void declare_record(Interp& ip) {
     ensure_records(ip, kReservedRecords);
     if (ArrayDesc* d = record_desc_slot(ip, number, true)) {
       *d = shape;
-      d->position = static_cast<std::int32_t>(ip.records.size());
+      d->position = static_cast<std::int64_t>(ip.records.size());
       d->declared = true;
     }
   }

@@ -133,9 +133,11 @@ struct Variant {
 };
 
 // The array descriptor: position of element 0, the five bound offsets and the
-// five strides (slot 0 is the element count).
+// five strides (slot 0 is the element count). The position is wider than the
+// byte code's 32 bits: a store can pass 2 GiB, and an array placed beyond
+// that must still find its elements.
 struct ArrayDesc {
-  std::int32_t position = 0;
+  std::int64_t position = 0;
   std::array<std::int32_t, 5> offset{};
   std::array<std::int32_t, 5> stride{};
   bool declared = false;
