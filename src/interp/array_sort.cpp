@@ -1,11 +1,11 @@
 // The array sort statement: an in-place quicksort of a run of one array
 // store, with the first element as pivot and a moving hole, where its choices
-// are observable; an O(n log n) sort with the same result elsewhere.
+// are observable; an in-place O(n log n) sort with the same result elsewhere.
+// The sort allocates nothing.
 
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
-#include <vector>
 
 #include "eval/convert.h"
 #include "interp/variables.h"
@@ -90,27 +90,68 @@ bool narrow_run(std::int64_t& lo, std::int64_t& hi, std::int64_t w, std::int64_t
   return lo < hi;
 }
 
+// Sorts elements 0 to n - 1 of a run in place: `before(i, j)` tells whether
+// element i belongs before element j, `swap(i, j)` exchanges them. A
+// heapsort: O(n log n) on every run, in order or not, with neither recursion
+// nor allocation.
+template <class Before, class Swap>
+void heap_sort(std::int64_t n, Before before, Swap swap) {
+  auto sift_down = [&](std::int64_t root, std::int64_t end) {
+    for (;;) {
+      std::int64_t child = 2 * root + 1;
+      if (child >= end) return;
+      if (child + 1 < end && before(child, child + 1)) ++child;
+      if (!before(root, child)) return;
+      swap(root, child);
+      root = child;
+    }
+  };
+  for (std::int64_t i = n / 2; i-- > 0;) sift_down(i, n);
+  for (std::int64_t end = n - 1; end > 0; --end) {
+    swap(0, end);
+    sift_down(0, end);
+  }
+}
+
 // The quicksort above fixes where equal elements end up. Where equal elements
 // cannot be told apart (integers, texts, floats without NaN or -0) any sort
-// gives the same result, and an O(n log n) one is used instead: the quicksort
+// gives the same result, and the heapsort is used instead: the quicksort
 // takes quadratic time on runs that are already in order.
-template <class V>
-void sort_values(std::vector<V>& v, bool descending) {
-  if (descending) std::sort(v.begin(), v.end(), [](const V& a, const V& b) { return b < a; });
-  else std::sort(v.begin(), v.end());
+template <class T>
+void heap_sort_numeric(ByteStore& store, std::int64_t lo, std::int64_t hi, bool descending) {
+  const std::int64_t w = sizeof(T);
+  auto at = [&](std::int64_t i) { return store.get<T>(static_cast<std::size_t>(lo + i * w)); };
+  heap_sort(
+      (hi - lo) / w + 1,
+      [&](std::int64_t i, std::int64_t j) {
+        // NaN sorts after every number, and -0 before 0 (the order of the
+        // sign bit); both occur only when the quicksort gave up.
+        T a = at(i), b = at(j);
+        if (descending) std::swap(a, b);
+        if constexpr (std::is_floating_point_v<T>) {
+          if (std::isnan(a) || std::isnan(b)) return !std::isnan(a) && std::isnan(b);
+          if (a == b) return std::signbit(a) && !std::signbit(b);
+        }
+        return a < b;
+      },
+      [&](std::int64_t i, std::int64_t j) {
+        T a = at(i);
+        store.put<T>(static_cast<std::size_t>(lo + i * w), at(j));
+        store.put<T>(static_cast<std::size_t>(lo + j * w), a);
+      });
 }
 
 // Floats with a NaN or a -0: the quicksort itself decides where they go, and
 // runs exactly as written as long as it needs no more comparisons than a
 // generous multiple of n log n (it does on every run that is not in order
 // already and not full of equal elements). Beyond that, quadratic time on a
-// long run would stall the program, so the run is put back as it was and
-// sorted stably instead, -0 and 0 as equals and every NaN at the end of the
-// order (at the start when descending).
+// long run would stall the program: the heapsort finishes the run instead,
+// with every NaN at the end of the order (at the start when descending) and
+// -0 before 0.
 template <class T>
-void sort_exactly(ByteStore& store, std::int64_t lo, std::int64_t hi, bool descending, std::vector<T>& values) {
+void sort_exactly(ByteStore& store, std::int64_t lo, std::int64_t hi, bool descending) {
   const std::int64_t w = sizeof(T);
-  const double n = static_cast<double>(values.size());
+  const double n = static_cast<double>((hi - lo) / w + 1);
   NumericRun<T> run{store};
   run.comparisons_left = static_cast<std::int64_t>(8 * n * (std::log2(n) + 1)) + 1000000;
   try {
@@ -118,12 +159,7 @@ void sort_exactly(ByteStore& store, std::int64_t lo, std::int64_t hi, bool desce
     return;
   } catch (const typename NumericRun<T>::OverAllowance&) {
   }
-  std::stable_sort(values.begin(), values.end(), [descending](T a, T b) {
-    if (std::isnan(a) || std::isnan(b)) return descending ? std::isnan(a) && !std::isnan(b) : !std::isnan(a) && std::isnan(b);
-    return descending ? b < a : a < b;
-  });
-  std::size_t i = 0;
-  for (std::int64_t p = lo; p <= hi; p += w) store.put<T>(static_cast<std::size_t>(p), values[i++]);
+  heap_sort_numeric<T>(store, lo, hi, descending);
 }
 
 template <class T>
@@ -131,36 +167,30 @@ void sort_numeric(Interp& ip, int t, std::int64_t lo, std::int64_t hi, bool desc
   ByteStore& store = ip.array_num[static_cast<std::size_t>(t - 1)];
   const std::int64_t w = sizeof(T);
   if (!narrow_run(lo, hi, w, static_cast<std::int64_t>(store.size()) - w)) return;
-  std::vector<T> values;
-  values.reserve(static_cast<std::size_t>((hi - lo) / w + 1));
-  bool exact = false;
-  for (std::int64_t p = lo; p <= hi; p += w) {
-    T v = store.get<T>(static_cast<std::size_t>(p));
-    if constexpr (std::is_floating_point_v<T>) {
-      if (std::isnan(v) || (v == 0 && std::signbit(v))) exact = true;
-    }
-    values.push_back(v);
-  }
   if constexpr (std::is_floating_point_v<T>) {
-    if (exact) {
-      sort_exactly(store, lo, hi, descending, values);
-      return;
+    for (std::int64_t p = lo; p <= hi; p += w) {
+      T v = store.get<T>(static_cast<std::size_t>(p));
+      if (std::isnan(v) || (v == 0 && std::signbit(v))) {
+        sort_exactly<T>(store, lo, hi, descending);
+        return;
+      }
     }
   }
-  sort_values(values, descending);
-  std::size_t i = 0;
-  for (std::int64_t p = lo; p <= hi; p += w) store.put<T>(static_cast<std::size_t>(p), values[i++]);
+  heap_sort_numeric<T>(store, lo, hi, descending);
 }
 
+// Texts compare byte-wise as unsigned values, a proper prefix first.
 template <class List, class Get>
 void sort_texts(List& list, Get get, std::int64_t lo, std::int64_t hi, bool descending) {
   if (!narrow_run(lo, hi, 1, static_cast<std::int64_t>(list.size()) - 1)) return;
-  std::vector<Str> values;
-  values.reserve(static_cast<std::size_t>(hi - lo + 1));
-  for (std::int64_t p = lo; p <= hi; ++p) values.push_back(std::move(get(list[static_cast<std::size_t>(p)])));
-  sort_values(values, descending);
-  std::size_t i = 0;
-  for (std::int64_t p = lo; p <= hi; ++p) get(list[static_cast<std::size_t>(p)]) = std::move(values[i++]);
+  auto text = [&](std::int64_t i) -> Str& { return get(list[static_cast<std::size_t>(lo + i)]); };
+  heap_sort(
+      hi - lo + 1,
+      [&](std::int64_t i, std::int64_t j) {
+        const int c = text(i).compare(text(j));
+        return descending ? c > 0 : c < 0;
+      },
+      [&](std::int64_t i, std::int64_t j) { text(i).swap(text(j)); });
 }
 
 }  // namespace
@@ -175,6 +205,8 @@ Flow stmt_sort(Interp& ip) {
   std::int64_t a2 = ip.cs.i16();
   ElementRef last = locate_element(ip, t2 <= kFixed ? t2 : kFixed, a2);
   bool descending = static_cast<std::uint8_t>(trunc32(eval_number(ip))) != 0;
+  // A run that starts or ends in an array no declaration has made is no run.
+  if (first.position == kNoElement || last.position == kNoElement) return Flow::kNext;
   std::int64_t lo = first.position, hi = last.position;
   switch (t2) {
     case kString:

@@ -72,19 +72,32 @@ std::int64_t read_bound_list(Interp& ip, ArrayDesc& desc) {
   return n;
 }
 
+// An array that no declaration has made has no elements: its subscripts are
+// read (they may have effects), and the element is nowhere, so that reading
+// it gives 0 or the empty string and writing it does nothing. A zeroed
+// descriptor would otherwise reach the first elements of the store, which
+// belong to other arrays (for variants, to the scalar variables).
+//
+// Each term (subscript + offset) * stride fits 64 bits (a 33-bit sum times a
+// 32-bit stride); their sum and the scaled position may not, for strides and
+// subscripts an image chooses. A position that does not fit is no element.
 ElementRef locate_element(Interp& ip, int t, const ArrayDesc& desc) {
   int count = ip.cs.u8();
   if (count == 0) count = 1;  // the last subscript is always read
   std::int64_t acc = 0;
+  bool lost = false;
   for (int k = 0; k < count - 1; ++k) {
     std::int32_t s = trunc32(eval_number(ip));
     std::int64_t off = k < 5 ? desc.offset[k] : 0;
     std::int64_t stride = k + 1 < 5 ? desc.stride[k + 1] : 1;
-    acc += (s + off) * stride;
+    lost |= __builtin_add_overflow(acc, (s + off) * stride, &acc);
   }
   std::int32_t s = trunc32(eval_number(ip));
-  std::int64_t e = acc + s + desc.offset[std::min(count - 1, 4)];
-  std::int64_t pos = is_numeric_type(t) ? desc.position + e * kWidth[t] : desc.position + e;
+  std::int64_t e = 0, pos = 0;
+  lost |= __builtin_add_overflow(acc, s + std::int64_t{desc.offset[std::min(count - 1, 4)]}, &e);
+  if (is_numeric_type(t)) lost |= __builtin_mul_overflow(e, std::int64_t{kWidth[t]}, &e);
+  lost |= __builtin_add_overflow(e, desc.position, &pos);
+  if (lost || !desc.declared) pos = kNoElement;
   return ElementRef{t, pos};
 }
 
@@ -103,6 +116,7 @@ std::int64_t locate_element_exact(Interp& ip, const ArrayDesc& desc) {
     acc += (s + off) * stride;
   }
   double s = eval_number(ip);
+  if (!desc.declared) return -1;
   double e = acc + s + desc.offset[std::min(count - 1, 4)];
   return desc.position + static_cast<std::int64_t>(trunc32(e));
 }
@@ -183,7 +197,7 @@ void declare_array(Interp& ip, int t, std::int64_t number, const ArrayDesc& shap
     ensure_variants(ip, start + std::max<std::int64_t>(count, 0));
     if (slot) {
       *slot = shape;
-      slot->position = static_cast<std::int32_t>(start);
+      slot->position = start;
       slot->declared = true;
     }
     return;
@@ -223,7 +237,7 @@ void declare_array(Interp& ip, int t, std::int64_t number, const ArrayDesc& shap
   }
   if (slot) {
     *slot = shape;
-    slot->position = static_cast<std::int32_t>(start);
+    slot->position = start;
     slot->declared = true;
   }
 }

@@ -29,11 +29,16 @@ FieldPlace locate_field(const Record& r, int f) {
   return p;
 }
 
-std::int16_t array_field_number(const Record& r, int f) {
-  return f >= 0 && static_cast<std::size_t>(f) < r.array_fields.size() ? r.array_fields[static_cast<std::size_t>(f)] : 0;
-}
-
 bool is_array_field(int ft) { return ft >= 14 && ft <= 21; }
+
+// The element of array field f (of field type ft) that the subscripts in the
+// code stream name. A record or a field that does not exist has no array:
+// the subscripts are read and the element is nowhere.
+ElementRef array_field_element(Interp& ip, const Record* r, int ft, int f) {
+  if (r && f >= 0 && static_cast<std::size_t>(f) < r->array_fields.size())
+    return locate_element(ip, ft - 13, r->array_fields[static_cast<std::size_t>(f)]);
+  return locate_element(ip, ft - 13, ArrayDesc{});
+}
 
 ArrayDesc* record_desc_slot(Interp& ip, std::int64_t number, bool create) {
   if (number < 0 || number >= kRecordArraySlots) return nullptr;
@@ -52,9 +57,7 @@ void ensure_records(Interp& ip, std::int64_t count) {
 // its subscripts and an expression.
 void assign_field(Interp& ip, Record* r, int ft, int field) {
   if (is_array_field(ft)) {
-    int et = ft - 13;
-    std::int64_t number = r ? array_field_number(*r, field) : 0;
-    ElementRef e = locate_element(ip, et, number);
+    ElementRef e = array_field_element(ip, r, ft, field);
     std::uint8_t kind = evaluate(ip);
     assign_element(ip, e, kind);
     return;
@@ -98,6 +101,37 @@ void copy_record(Record* dst, const Record* src) {
   std::copy_n(src->array_fields.begin(), m, dst->array_fields.begin());
 }
 
+// The address of the first element of array `number` of type t (1 to 8), as
+// programs see it; 0 when the array has no elements.
+std::uint32_t first_element_address(Interp& ip, int t, std::int64_t number) {
+  const ArrayDesc& d = array_descriptor(ip, t, number);
+  if (!d.declared || d.position < 0) return 0;
+  const auto pos = static_cast<std::size_t>(d.position);
+  const void* p = nullptr;
+  if (is_numeric_type(t)) {
+    ByteStore& store = ip.array_num[static_cast<std::size_t>(t - 1)];
+    if (pos < store.size()) p = store.data() + pos;
+  } else if (pos < ip.array_fixed.size()) {
+    p = ip.array_fixed[pos].text.data();
+  }
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p));
+}
+
+// An array field's four data bytes hold the address of its array's first
+// element. The element store moves when it grows, and a resized or declared
+// array moves to a new run, so the addresses are written again whenever a
+// program takes the record's address: native code that receives the record
+// finds the elements where they are now.
+void refresh_array_addresses(Interp& ip, Record& r) {
+  std::int64_t offset = 0;
+  for (std::size_t f = 0; f < r.field_sizes.size(); ++f) {
+    const int type = f < r.field_types.size() ? r.field_types[f] : 0;
+    if (is_array_field(type) && r.field_sizes[f] == 4 && f < r.array_fields.size())
+      r.data.put<std::uint32_t>(static_cast<std::size_t>(offset), first_element_address(ip, type - 13, r.array_fields[f]));
+    offset += r.field_sizes[f];
+  }
+}
+
 // Appends one field to a record under declaration.
 void add_field(Interp& ip, Record& r) {
   int type = ip.cs.u8();
@@ -118,27 +152,19 @@ void add_field(Interp& ip, Record& r) {
     // field's data bytes hold the address of the first element.
     ArrayDesc shape;
     std::int64_t count = read_bound_list(ip, shape);
-    int element_type = ip.cs.u8();
+    type = ip.cs.u8();  // the element type + 13
     array_number = ip.cs.i16();
     size = 4;
     element_count = static_cast<std::int32_t>(std::max<std::int64_t>(count, 0));
     std::uint32_t address = 0;
-    int et = element_type - 13;
-    if (et >= 1 && et <= kFixed) {
-      declare_array(ip, et, array_number, shape, count, false, 0);
-      const ArrayDesc& d = array_descriptor(ip, et, array_number);
-      if (is_numeric_type(et)) {
-        ByteStore& st = ip.array_num[et - 1];
-        if (st.size() > static_cast<std::size_t>(d.position))
-          address = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(st.data() + d.position));
-      } else if (static_cast<std::size_t>(d.position) < ip.array_fixed.size()) {
-        address = static_cast<std::uint32_t>(
-            reinterpret_cast<std::uintptr_t>(ip.array_fixed[static_cast<std::size_t>(d.position)].text.data()));
-      }
+    if (is_array_field(type)) {
+      declare_array(ip, type - 13, array_number, shape, count, false, 0);
+      address = first_element_address(ip, type - 13, array_number);
     }
     r.data.append(&address, 4);
   }
   r.field_sizes.push_back(size);
+  r.field_types.push_back(static_cast<std::uint8_t>(type));
   r.array_fields.push_back(array_number);
   r.element_counts.push_back(element_count);
 }
@@ -160,7 +186,7 @@ void declare_record(Interp& ip) {
     ensure_records(ip, kReservedRecords);
     if (ArrayDesc* d = record_desc_slot(ip, number, true)) {
       *d = shape;
-      d->position = static_cast<std::int32_t>(ip.records.size());
+      d->position = static_cast<std::int64_t>(ip.records.size());
       d->declared = true;
     }
   }
@@ -174,7 +200,9 @@ void declare_record(Interp& ip) {
     ensure_records(ip, target + 1);
     Record& r = ip.records[static_cast<std::size_t>(target)];
     // A record declared again with the same layout keeps its data.
-    if (r.field_sizes != fresh.field_sizes || r.array_fields != fresh.array_fields) r = std::move(fresh);
+    if (r.field_sizes != fresh.field_sizes || r.field_types != fresh.field_types ||
+        r.array_fields != fresh.array_fields)
+      r = std::move(fresh);
     return;
   }
   // The template is element 0; each further element is a copy of it.
@@ -187,6 +215,7 @@ void declare_record(Interp& ip) {
     Record copy;
     copy.data.append(tmpl.data.data(), tmpl.data.size());
     copy.field_sizes = tmpl.field_sizes;
+    copy.field_types = tmpl.field_types;
     copy.array_fields = tmpl.array_fields;
     copy.element_counts = tmpl.element_counts;
     copy.data_size = tmpl.data_size;
@@ -210,13 +239,13 @@ std::int64_t record_array_element(Interp& ip, std::int64_t number) {
 double record_address(Interp& ip, std::int64_t index) {
   Record* r = record_at(ip, index);
   if (!r || !r->data.data()) return 0;
+  refresh_array_addresses(ip, *r);
   return static_cast<double>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(r->data.data())));
 }
 
 void push_record_field(Interp& ip, EvalFrame& f, Record* r, int ft, int field) {
   if (is_array_field(ft)) {
-    ElementRef e = locate_element(ip, ft - 13, r ? array_field_number(*r, field) : 0);
-    push_element(ip, f, e);
+    push_element(ip, f, array_field_element(ip, r, ft, field));
     return;
   }
   if (ft < 1 || ft > 8) return;

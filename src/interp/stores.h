@@ -133,9 +133,11 @@ struct Variant {
 };
 
 // The array descriptor: position of element 0, the five bound offsets and the
-// five strides (slot 0 is the element count).
+// five strides (slot 0 is the element count). The position is wider than the
+// byte code's 32 bits: a store can pass 2 GiB, and an array placed beyond
+// that must still find its elements.
 struct ArrayDesc {
-  std::int32_t position = 0;
+  std::int64_t position = 0;
   std::array<std::int32_t, 5> offset{};
   std::array<std::int32_t, 5> stride{};
   bool declared = false;
@@ -175,6 +177,7 @@ struct LoopEntry {
 struct Record {
   ByteStore data;
   std::vector<std::int32_t> field_sizes;
+  std::vector<std::uint8_t> field_types;  // as declared; 14 to 21 for array fields
   std::vector<std::int16_t> array_fields;
   std::vector<std::int32_t> element_counts;
   std::int32_t data_size = 0;

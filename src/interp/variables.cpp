@@ -7,6 +7,7 @@
 
 #include "eval/convert.h"
 #include "eval/number_text.h"
+#include "interp/layout.h"
 #include "objects/object_hooks.h"
 
 namespace basrt {
@@ -213,15 +214,6 @@ Flow stmt_assign_local(Interp& ip) {
   return Flow::kNext;
 }
 
-// Object codes whose declaration ends after the type code.
-static bool object_without_instances(int t) {
-  switch (t) {
-    case 55: case 58: case 61: case 62: case 67: case 73: case 77:
-    case 78: case 81: case 82: case 83: case 85: return true;
-    default: return t > 86;
-  }
-}
-
 template <class List, class Make>
 static void grow_list(List& list, std::int64_t index, Make make) {
   while (static_cast<std::int64_t>(list.size()) <= index) list.push_back(make());
@@ -230,7 +222,7 @@ static void grow_list(List& list, std::int64_t index, Make make) {
 static void declare_scalar(Interp& ip) {
   const std::uint8_t keep = ip.keep_flag;
   int t = ip.cs.u8();
-  if ((t >= 10 && t <= 29) || object_without_instances(t)) return;
+  if (object_declaration_ends_at_type(t)) return;  // codes 10 to 29 and some object codes
   std::int64_t i = ip.cs.i16();
   const bool global = ip.call_level == 0 || keep != 0 || t == kVariant || t >= kFirstObject;
   ScalarStores st = global ? global_stores(ip) : local_stores(ip);

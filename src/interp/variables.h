@@ -101,12 +101,17 @@ void push_scalar(Interp& ip, EvalFrame& f, const ScalarStores& st, int t, std::i
 // ---- arrays ----
 
 // Where an array element lives: for numeric types a byte offset in the
-// type's array store, otherwise an entry of the type's list. -1 if the array
-// cannot hold the element (outside the store).
+// type's array store, otherwise an entry of the type's list. A position
+// outside the store names no element: reads give 0 or the empty string and
+// writes are ignored.
 struct ElementRef {
   int type = 0;
   std::int64_t position = 0;  // byte offset (numeric types) or list entry
 };
+
+// The position of an element that lies in no store: an element of an array
+// that no declaration has made, or one whose position does not fit 64 bits.
+inline constexpr std::int64_t kNoElement = INT64_MIN;
 
 // The descriptor of array `number` of type t (0 to 9); a shared empty
 // descriptor when there is none.
@@ -114,11 +119,14 @@ const ArrayDesc& array_descriptor(const Interp& ip, int t, std::int64_t number);
 ArrayDesc* array_descriptor_slot(Interp& ip, int t, std::int64_t number);
 
 // Reads a subscript list from the code stream and computes the element's
-// position in its store (Trunc of each subscript, 64-bit sums).
+// position in its store (Trunc of each subscript, 64-bit sums). The
+// subscripts are always read; the position is kNoElement for an array that
+// no declaration has made.
 ElementRef locate_element(Interp& ip, int t, const ArrayDesc& desc);
 ElementRef locate_element(Interp& ip, int t, std::int64_t number);
 // The same computation in double precision on untruncated subscripts, as
-// object-array elements and object arguments use it.
+// object-array, variant-array and record-array elements use it; the list
+// entry, or -1 (no entry) for an array that no declaration has made.
 std::int64_t locate_element_exact(Interp& ip, const ArrayDesc& desc);
 
 void assign_element(Interp& ip, const ElementRef& e, std::uint8_t kind);
