@@ -1,5 +1,5 @@
 #pragma once
-// The integer conversions every Part of the engine uses.
+// The integer conversions used throughout the engine.
 //   Trunc: toward zero, as a signed 32-bit value.
 //   Round: to the nearest integer, halves to the even neighbour, 32-bit.
 // A value outside the signed 32-bit range (or not a number) cannot be
@@ -7,6 +7,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <climits>
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 #include "engine/errors.h"
 
@@ -14,6 +18,25 @@ namespace basrt {
 
 inline bool fits_int32(double x) { return x > -2147483649.0 && x < 2147483648.0; }
 
+#if defined(__x86_64__)
+// On x86-64 one instruction converts, and answers INT32_MIN for a value it
+// cannot convert (out of range or not a number); only that answer needs a
+// second look, since INT32_MIN is also a value in range.
+inline std::int32_t trunc32(double x) {
+  const std::int32_t r = _mm_cvttsd_si32(_mm_set_sd(x));
+  if (r == INT32_MIN && !(x > -2147483649.0 && x < 0)) [[unlikely]]
+    throw_invalid_operation();
+  return r;
+}
+
+inline std::int32_t round32(double x) {
+  // The conversion rounds in the current mode: to nearest, ties to even.
+  const std::int32_t r = _mm_cvtsd_si32(_mm_set_sd(x));
+  if (r == INT32_MIN && !(x >= -2147483648.5 && x < 0)) [[unlikely]]
+    throw_invalid_operation();
+  return r;
+}
+#else
 inline std::int32_t trunc32(double x) {
   if (!fits_int32(x)) [[unlikely]]
     throw_invalid_operation();
@@ -28,6 +51,7 @@ inline std::int32_t round32(double x) {
     throw_invalid_operation();
   return static_cast<std::int32_t>(r);
 }
+#endif
 
 // Trunc(x + 0.5), as integer division and RoundHalfUp use it.
 inline std::int32_t round_half_up(double x) { return trunc32(x + 0.5); }

@@ -19,10 +19,6 @@
 
 namespace basrt {
 
-double eval_number(Interp& ip) {
-  evaluate(ip);
-  return ip.rnum;
-}
 
 Str eval_string(Interp& ip) {
   evaluate(ip);
@@ -204,6 +200,32 @@ inline double load_at(const ByteStore& st, std::int16_t index) {
   return v;
 }
 
+// Scalar `index` of numeric type t (1 to 7) in the seven numeric stores of
+// a scope, widened.
+inline double load_number(const ByteStore* stores, int t, std::int16_t index) {
+  switch (t) {
+    case kDouble: return load_at<double>(stores[kDouble - 1], index);
+    case kI32:
+    case kI32b: return load_at<std::int32_t>(stores[t - 1], index);
+    case kI16: return load_at<std::int16_t>(stores[kI16 - 1], index);
+    case kU16: return load_at<std::uint16_t>(stores[kU16 - 1], index);
+    case kU8: return load_at<std::uint8_t>(stores[kU8 - 1], index);
+    default: return load_at<float>(stores[kSingle - 1], index);
+  }
+}
+
+// The value of numeric parameter sub-code `sub` (1 to 7) whose slot holds v.
+inline double parameter_number(int sub, double v) {
+  switch (sub) {
+    case 1: return static_cast<std::uint8_t>(round32(v));
+    case 2: return static_cast<std::int16_t>(round32(v));
+    case 3:
+    case 5: return round32(v);
+    case 4: return static_cast<std::uint16_t>(round32(v));
+    default: return v;
+  }
+}
+
 void push_literal(Interp& ip, EvalFrame& f) {
   CodeStream& cs = ip.cs;
   switch (cs.u8()) {
@@ -236,13 +258,9 @@ void push_parameter(Interp& ip, EvalFrame& f) {
   const std::int32_t level = ip.call_level;
   switch (sub) {
     case 0: f.push_str(std::string_view(slot_string(ip, level, k))); return;
-    case 1: f.push_num(static_cast<std::uint8_t>(round32(slot_number(ip, level, k)))); return;
-    case 2: f.push_num(static_cast<std::int16_t>(round32(slot_number(ip, level, k)))); return;
-    case 3:
-    case 5: f.push_num(round32(slot_number(ip, level, k))); return;
-    case 4: f.push_num(static_cast<std::uint16_t>(round32(slot_number(ip, level, k)))); return;
-    case 6:
-    case 7: f.push_num(slot_number(ip, level, k)); return;
+    case 1: case 2: case 3: case 4: case 5: case 6: case 7:
+      f.push_num(parameter_number(sub, slot_number(ip, level, k)));
+      return;
     case 9:
       if (Variant* v = variant_at(ip, slot_desc(ip, level, k).index)) push_variant(ip, f, *v);
       else f.push_num(0);
@@ -262,6 +280,60 @@ void push_parameter(Interp& ip, EvalFrame& f) {
 }
 
 }  // namespace
+
+// One numeric variable, literal or parameter and the end code: the result
+// register gets what an evaluation would give it, without one.
+bool read_simple_number(Interp& ip) {
+  CodeStream& cs = ip.cs;
+  const std::uint8_t* p = cs.data + cs.pc;
+  const std::int64_t left = cs.size - cs.pc;  // the padding covers the reads below
+  std::int64_t len;
+  double v;
+  switch (p[0]) {
+    case 1:     // GVAR
+    case 42: {  // LVAR
+      const int t = p[1];
+      if (!is_numeric_type(t) || left < 5 || p[4] != 11) return false;
+      std::int16_t index;
+      std::memcpy(&index, p + 2, 2);
+      if (p[0] == 1) {
+        v = load_number(ip.global_num.data(), t, index);
+      } else {
+        const ScalarStores st = local_stores(ip);
+        v = st ? load_number(st.num, t, index) : 0.0;
+      }
+      len = 5;
+      break;
+    }
+    case 2:  // LIT
+      if (p[1] == 7 && left >= 11 && p[10] == 11) {
+        std::memcpy(&v, p + 2, 8);
+        len = 11;
+      } else if ((p[1] == 3 || p[1] == 5) && left >= 7 && p[6] == 11) {
+        std::int32_t i;
+        std::memcpy(&i, p + 2, 4);
+        v = i;
+        len = 7;
+      } else {
+        return false;
+      }
+      break;
+    case 12: {  // PARAM, numeric types
+      const int sub = p[1];
+      if (sub < 1 || sub > 7 || left < 4 || p[3] != 11) return false;
+      v = parameter_number(sub, slot_number(ip, ip.call_level, p[2]));
+      len = 4;
+      break;
+    }
+    default:
+      return false;
+  }
+  cs.pc += len;
+  ip.rnum = v;
+  ip.rstr.clear();
+  return true;
+}
+
 
 std::uint8_t evaluate(Interp& ip, double& num_out, Str& str_out) {
   check_stack(ip);
@@ -332,18 +404,9 @@ gvar: {  // type, index
   std::int16_t index;
   std::memcpy(&index, code + pc + 1, 2);
   ADVANCE(3);
-  switch (t) {
-    case kDouble: PUSH(load_at<double>(ip.global_num[kDouble - 1], index)); break;
-    case kI32:
-    case kI32b: PUSH(load_at<std::int32_t>(ip.global_num[static_cast<std::size_t>(t - 1)], index)); break;
-    case kI16: PUSH(load_at<std::int16_t>(ip.global_num[kI16 - 1], index)); break;
-    case kU16: PUSH(load_at<std::uint16_t>(ip.global_num[kU16 - 1], index)); break;
-    case kU8: PUSH(load_at<std::uint8_t>(ip.global_num[kU8 - 1], index)); break;
-    case kSingle: PUSH(load_at<float>(ip.global_num[kSingle - 1], index)); break;
-    default:
-      if (t <= kVariant) CALL_OUT(push_scalar(ip, f, global_stores(ip), t, index));
-      else if (t >= kFirstObject) CALL_OUT(note_object_reference(ip, t, index));
-  }
+  if (is_numeric_type(t)) PUSH(load_number(ip.global_num.data(), t, index));
+  else if (t <= kVariant) CALL_OUT(push_scalar(ip, f, global_stores(ip), t, index));
+  else if (t >= kFirstObject) CALL_OUT(note_object_reference(ip, t, index));
   NEXT();
 }
 lit:
@@ -362,6 +425,12 @@ elem: {  // type, array, subscripts
   std::memcpy(&number, code + pc + 1, 2);
   ADVANCE(3);
   SAVE();
+  if (is_numeric_type(t)) {
+    const std::int64_t at = locate_element(ip, t, number).position;
+    LOAD();
+    PUSH(load_numeric(ip.array_num[static_cast<std::size_t>(t - 1)], t, at));
+    NEXT();
+  }
   if (t <= kVariant) push_element(ip, f, locate_element(ip, t, number));
   else if (t >= kFirstObject) note_object_reference(ip, t, object_array_operand_element(ip, t, number));
   else locate_element(ip, kDouble, ArrayDesc{});  // consumes the subscripts
@@ -388,16 +457,7 @@ param: {  // numeric parameters inline, the others out of line
   if (sub >= 1 && sub <= 7) {
     const int k = code[pc + 1];
     ADVANCE(2);
-    double v = slot_number(ip, ip.call_level, k);
-    switch (sub) {
-      case 1: v = static_cast<std::uint8_t>(round32(v)); break;
-      case 2: v = static_cast<std::int16_t>(round32(v)); break;
-      case 3:
-      case 5: v = round32(v); break;
-      case 4: v = static_cast<std::uint16_t>(round32(v)); break;
-      default: break;
-    }
-    PUSH(v);
+    PUSH(parameter_number(sub, slot_number(ip, ip.call_level, k)));
   } else {
     CALL_OUT(push_parameter(ip, f));
   }
@@ -428,7 +488,12 @@ lvar: {  // type, index
   std::int16_t index;
   std::memcpy(&index, code + pc + 1, 2);
   ADVANCE(3);
-  if (t <= kFixed) CALL_OUT(push_scalar(ip, f, local_stores(ip), t, index));
+  if (is_numeric_type(t)) {
+    const ScalarStores st = local_stores(ip);
+    PUSH(st ? load_number(st.num, t, index) : 0.0);
+  } else if (t <= kFixed) {
+    CALL_OUT(push_scalar(ip, f, local_stores(ip), t, index));
+  }
   NEXT();
 }
 

@@ -57,10 +57,36 @@ struct EvalFrame {
 // one of the result's kind receives it.
 std::uint8_t evaluate(Interp& ip, double& num_out, Str& str_out);
 
+// An expression that is one numeric operand (a variable, a literal or a
+// parameter) and its end code is read in short, into the result register,
+// as its evaluation would leave it. False, with nothing read, for any other.
+bool read_simple_number(Interp& ip);
+
+// Whether the expression at p may be one numeric operand and its end code:
+// the end code stands where that operand would end. (The image's padding
+// makes these reads safe at its end.)
+inline bool may_be_simple_number(const std::uint8_t* p) {
+  switch (p[0]) {
+    case 1:   // GVAR t w
+    case 42:  // LVAR t w
+      return p[4] == 11;
+    case 12:  // PARAM t b
+      return p[3] == 11;
+    case 2:   // LIT 7 g, LIT 3 d
+      return p[10] == 11 || p[6] == 11;
+    default:
+      return false;
+  }
+}
+
 // Evaluates into the result register.
 inline std::uint8_t evaluate(Interp& ip) { return evaluate(ip, ip.rnum, ip.rstr); }
-// Evaluates into the result register and gives its number half.
-double eval_number(Interp& ip);
+// Evaluates into the result register and gives its number half. Subscripts
+// and bounds are mostly one operand: those are read in short.
+inline double eval_number(Interp& ip) {
+  if (!may_be_simple_number(ip.cs.data + ip.cs.pc) || !read_simple_number(ip)) evaluate(ip);
+  return ip.rnum;
+}
 // Evaluates into the result register and gives its string half (moved out).
 Str eval_string(Interp& ip);
 

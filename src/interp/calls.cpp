@@ -32,10 +32,7 @@ void set_slot_desc(Interp& ip, std::int32_t level, int k, SlotDesc d) {
   if (i >= 0 && i < static_cast<std::int64_t>(ip.param_desc.size())) ip.param_desc[static_cast<std::size_t>(i)] = d;
 }
 
-void raise_call_level(Interp& ip) {
-  ++ip.call_level;
-  // The slots of the level above the new one must exist before any call made
-  // from the new level writes them: the stores grow by 12 slots at a time.
+void grow_parameter_slots(Interp& ip) {
   const std::size_t need = static_cast<std::size_t>(ip.call_level + 1) * kSlotsPerLevel;
   while (ip.param_num.size() < need) {
     ip.param_num.resize(ip.param_num.size() + 12, 0.0);
@@ -177,10 +174,7 @@ Flow stmt_exit_procedure(Interp& ip) {
 
 // Opcode 14.
 Flow stmt_set_result(Interp& ip) {
-  std::uint8_t kind = evaluate(ip);
-  ip.fn_kind = kind;
-  if (kind == 1) ip.fn_str = std::move(ip.rstr);
-  else ip.fn_num = ip.rnum;
+  set_function_result(ip);
   return Flow::kNext;
 }
 

@@ -38,6 +38,15 @@ void run_procedure(Interp& ip, std::int64_t target);
 // activation at the caller's level.
 void run_continuation(Interp& ip);
 
+// Opcode 14: evaluates; the function result takes the kind and the half of
+// that kind (the other half stays as it was).
+inline void set_function_result(Interp& ip) {
+  const std::uint8_t kind = evaluate(ip);
+  ip.fn_kind = kind;
+  if (kind == 1) ip.fn_str = std::move(ip.rstr);
+  else ip.fn_num = ip.rnum;
+}
+
 // Expression operands 13, 15, 27 and 28: a user function call; pushes its result.
 void call_function_operand(Interp& ip, EvalFrame& f, int code);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "eval/convert.h"
+#include "interp/control_flow.h"
 #include "interp/variables.h"
 
 namespace basrt {
@@ -27,7 +28,8 @@ Flow stmt_jump(Interp& ip) {
   return Flow::kNext;
 }
 
-// Sub-code 4: only exactly 0 takes the jump.
+// Sub-code 4: only exactly 0 takes the jump. (The statement loop runs it in
+// line; this is its table entry.)
 Flow stmt_jump_if_false(Interp& ip) {
   evaluate(ip);
   double v = ip.rnum;
@@ -57,6 +59,10 @@ Flow stmt_for(Interp& ip) {
   ip.loop_stack[at].limit = limit;
   double step = eval_number(ip);
   ip.loop_stack[at].step = step;
+  if ((t == kI32 || t == kI32b) && fits_int32(step)) {
+    ip.loop_stack[at].whole_step = true;
+    ip.loop_stack[at].step_int = trunc32(step);
+  }
   std::int32_t offset = ip.cs.i32();
   if ((step < 0 && start < limit) || (step > 0 && start > limit)) {
     jump(ip, offset);
@@ -65,28 +71,10 @@ Flow stmt_for(Interp& ip) {
   return Flow::kNext;
 }
 
-// The step of a counted loop: steps the control variable in its own type and
-// answers whether the loop goes round again (its entry then stays on the
-// stack); otherwise the entry is dropped.
-bool loop_continues(Interp& ip) {
+// The general step of a counted loop (the short way is in control_flow.h).
+bool loop_continues_general(Interp& ip) {
   if (ip.loop_top == 0) return false;
   const LoopEntry& e = ip.loop_stack[ip.loop_top - 1];
-  // The usual counter, a 32-bit integer of the global store that exists,
-  // in short; every other case takes the general way below.
-  if (e.scope == 1 && e.type == kI32 && e.index >= 0) {
-    ByteStore& st = ip.global_num[kI32 - 1];
-    const std::size_t at = static_cast<std::size_t>(e.index) * 4;
-    if (st.has(at, 4)) {
-      std::int32_t old;
-      std::memcpy(&old, st.data() + at, 4);
-      const auto sum = static_cast<std::uint32_t>(static_cast<std::int64_t>(old) + trunc32(e.step));
-      std::memcpy(st.data() + at, &sum, 4);
-      const double v = static_cast<std::int32_t>(sum);
-      if ((e.step < 0 && v >= e.limit) || (e.step > 0 && v <= e.limit)) return true;
-      --ip.loop_top;
-      return false;
-    }
-  }
   double v = 0;
   if (is_numeric_type(e.type)) {
     ByteStore* store = nullptr;

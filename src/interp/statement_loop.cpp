@@ -6,8 +6,11 @@
 #include <cstring>
 
 #include "engine/errors.h"
+#include "interp/calls.h"
+#include "interp/control_flow.h"
 #include "interp/handlers.h"
 #include "interp/opcode_info.h"
+#include "interp/variables.h"
 
 namespace basrt {
 
@@ -76,21 +79,29 @@ Flow stmt_group(Interp& ip) {
 // Opcode 34.
 Flow stmt_leave(Interp&) { return Flow::kReturn; }
 
-bool loop_continues(Interp& ip);  // control_flow.cpp
-
 void run_statements(Interp& ip) {
   check_stack(ip);
   // Every call level up to the current one has its local frame; frames that
   // exist keep their contents.
-  if (ip.frame_count < ip.call_level) {
-    ip.frames.resize(static_cast<std::size_t>(ip.call_level));
-    ip.frame_count = ip.call_level;
+  while (ip.frame_count < ip.call_level) {
+    ip.frames.push_back(std::make_unique<LocalFrame>());
+    ++ip.frame_count;
   }
+  // The position lives in a local; it is written back to the code stream
+  // before anything that reads operands from there (a handler, the
+  // evaluator) and taken up again afterwards.
   CodeStream& cs = ip.cs;
   const std::uint8_t* const code = cs.data;
   const std::int64_t size = cs.size;
   std::int64_t pc = cs.pc;
   const bool watched = ip.options.trace || ip.statements_left >= 0;
+  // Operand bytes are read in place: the buffer's zero padding makes a read
+  // past the end read zeros, and the position then stops at the end.
+  const auto advance = [size](std::int64_t p, std::int64_t k) { return p + k <= size ? p + k : size; };
+  const auto jump_by = [size](std::int64_t from, std::int32_t offset) {
+    const std::int64_t to = from + offset;
+    return (to >= 0 && to <= size) ? to : size;
+  };
   for (;;) {
     const std::int64_t at = pc;
     const int op = code[pc];  // the padding reads 0 at the end
@@ -105,23 +116,55 @@ void run_statements(Interp& ip) {
       cs.pc = pc;
       before_statement(ip, at, op);
     }
-    if (op == 0) {
-      const int sub = code[pc];
-      pc = pc + 1 <= size ? pc + 1 : size;
-      if (sub >= kGroupCount) continue;
-      if (sub == 8 || sub == 5) {
-        // NEXT and JUMP keep the position in hand.
-        std::int32_t offset;
-        std::memcpy(&offset, code + pc, 4);
-        pc = pc + 4 <= size ? pc + 4 : size;
-        if (sub == 5 || loop_continues(ip)) {
-          const std::int64_t to = pc + offset;
-          pc = (to >= 0 && to <= size) ? to : size;
-        }
+    // The statements of every loop body, in short: numeric assignments,
+    // conditional and plain jumps, the step of a counted loop. Everything
+    // else goes to its handler.
+    switch (op) {
+      case 1:     // ASSIGN
+      case 42: {  // ASSIGNLOCAL
+        const int t = code[pc];
+        if (!is_numeric_type(t)) break;
+        std::int16_t index;
+        std::memcpy(&index, code + pc + 1, 2);
+        cs.pc = advance(pc, 3);
+        evaluate(ip);
+        pc = cs.pc;
+        store_scalar_number(op == 1 ? global_stores(ip) : local_stores(ip), t, index, ip.rnum);
         continue;
       }
-      h = kGroup[static_cast<std::size_t>(sub)];
-      if (!h) continue;
+      case 14: {  // SETRESULT: the kind, and the half of that kind
+        cs.pc = pc;
+        set_function_result(ip);
+        pc = cs.pc;
+        continue;
+      }
+      case 0: {
+        const int sub = code[pc];
+        pc = advance(pc, 1);
+        if (sub >= kGroupCount) continue;
+        if (sub == 8 || sub == 5) {  // NEXT, JUMP
+          std::int32_t offset;
+          std::memcpy(&offset, code + pc, 4);
+          pc = advance(pc, 4);
+          if (sub == 5 || loop_continues(ip)) pc = jump_by(pc, offset);
+          continue;
+        }
+        if (sub == 4) {  // JUMPIFNOT: only exactly 0 jumps (a text gives 0)
+          cs.pc = pc;
+          evaluate(ip);
+          pc = cs.pc;
+          std::int32_t offset;
+          std::memcpy(&offset, code + pc, 4);
+          pc = advance(pc, 4);
+          if (ip.rnum == 0) pc = jump_by(pc, offset);
+          continue;
+        }
+        h = kGroup[static_cast<std::size_t>(sub)];
+        if (!h) continue;
+        break;
+      }
+      default:
+        break;
     }
     cs.pc = pc;
     const Flow flow = h(ip);

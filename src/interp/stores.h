@@ -169,6 +169,10 @@ struct LoopEntry {
   std::uint8_t scope = 0;
   std::uint8_t type = 0;
   std::int16_t index = 0;
+  // A 32-bit integer counter whose step converts to a whole number: the
+  // step taken in short (whole_step), without converting it every turn.
+  bool whole_step = false;
+  std::int32_t step_int = 0;
   double limit = 0;
   double step = 0;
 };

@@ -12,17 +12,6 @@
 
 namespace basrt {
 
-ScalarStores global_stores(Interp& ip) {
-  return ScalarStores{ip.global_num.data(), &ip.global_strings, &ip.global_fixed};
-}
-
-ScalarStores local_stores(Interp& ip) {
-  std::int64_t level = ip.call_level;
-  if (level < 1 || level > ip.frame_count) return {};
-  LocalFrame& fr = ip.frames[static_cast<std::size_t>(level - 1)];
-  return ScalarStores{fr.num.data(), &fr.strings, &fr.fixed};
-}
-
 // ---- conversions ----
 
 double convert_numeric(int t, double v) {
@@ -111,12 +100,10 @@ void assign_scalar(Interp& ip, const ScalarStores& st, int t, std::int64_t index
     else if (kind == 0 && is_integral(ip.rnum)) trunc32(ip.rnum);  // the conversion still applies
     return;
   }
-  if (!st) {
-    if (is_numeric_type(t)) convert_numeric(t, ip.rnum);
-    return;
-  }
   if (is_numeric_type(t)) {
-    store_numeric(st.num[t - 1], t, index * kWidth[t], ip.rnum);
+    store_scalar_number(st, t, index, ip.rnum);
+  } else if (!st) {
+    return;
   } else if (t == kString) {
     if (index >= 0 && index < static_cast<std::int64_t>(st.strings->size()))
       (*st.strings)[static_cast<std::size_t>(index)].swap(ip.rstr);  // the register takes the old buffer
@@ -195,8 +182,7 @@ Flow stmt_assign_global(Interp& ip) {
   if (t > kVariant) return Flow::kNext;
   if (t == kString && append_in_place(ip, ip.global_strings, index, 1)) return Flow::kNext;
   const std::uint8_t kind = evaluate(ip);
-  if (is_numeric_type(t)) store_numeric(ip.global_num[static_cast<std::size_t>(t - 1)], t, index * kWidth[t], ip.rnum);
-  else assign_scalar(ip, global_stores(ip), t, index, kind);
+  assign_scalar(ip, global_stores(ip), t, index, kind);
   return Flow::kNext;
 }
 

@@ -21,9 +21,16 @@ struct ScalarStores {
   explicit operator bool() const { return num != nullptr; }
 };
 
-ScalarStores global_stores(Interp& ip);
+inline ScalarStores global_stores(Interp& ip) {
+  return ScalarStores{ip.global_num.data(), &ip.global_strings, &ip.global_fixed};
+}
 // The local frame of the current call level (empty at level 0).
-ScalarStores local_stores(Interp& ip);
+inline ScalarStores local_stores(Interp& ip) {
+  const std::int64_t level = ip.call_level;
+  if (level < 1 || level > ip.frame_count) return {};
+  LocalFrame& fr = *ip.frames[static_cast<std::size_t>(level - 1)];
+  return ScalarStores{fr.num.data(), &fr.strings, &fr.fixed};
+}
 
 // ---- conversions of single values ----
 
@@ -91,6 +98,13 @@ Variant* variant_at(Interp& ip, std::int64_t index);
 void ensure_variants(Interp& ip, std::int64_t count);
 
 // ---- scalars ----
+
+// Stores v into numeric scalar `index` of type t (1 to 7) of a scope; with no
+// scope (no local frame) only the conversion happens, with its error.
+inline void store_scalar_number(const ScalarStores& st, int t, std::int64_t index, double v) {
+  if (st) store_numeric(st.num[t - 1], t, index * kWidth[t], v);
+  else convert_numeric(t, v);
+}
 
 // Stores the result register (of an evaluation of kind `kind`) into scalar
 // `index` of type t (0 to 9) of the given scope.
