@@ -28,7 +28,10 @@ inline void hand_out(void* p, std::size_t used, std::size_t span) {
 }
 
 constexpr std::size_t kPage = 4096;
-constexpr std::uint64_t k4G = 1ull << 32;
+// Addresses stay below 2 GiB, as a 32-bit process's did: a program holds an
+// address in a signed 32-bit variable, and an address that is a positive
+// value there reaches native code unchanged when it is widened.
+constexpr std::uint64_t kLimit = 1ull << 31;
 constexpr std::size_t kSmallMax = 32768;     // larger blocks are page-granular
 constexpr std::size_t kChunk = 256 * 1024;   // small blocks are carved from chunks
 constexpr std::size_t kReleaseMin = 64 * 1024;  // freed large blocks return their pages
@@ -122,7 +125,7 @@ class Arena {
   bool contains(std::uint64_t a, std::uint64_t len) const noexcept {
     return a >= base_ && len <= end_ - base_ && a - base_ <= (end_ - base_) - len;
   }
-  bool is_low() const noexcept { return end_ <= k4G; }
+  bool is_low() const noexcept { return end_ <= kLimit; }
   std::size_t in_use() const noexcept { return in_use_; }
   void set_limit(std::size_t bytes) noexcept { limit_ = bytes; }
   void ensure_room(std::size_t n) const {
@@ -134,18 +137,18 @@ class Arena {
  private:
   void reserve() {
     constexpr std::uint64_t G = 1ull << 30, M = 1ull << 20;
-    const std::uint64_t sizes[] = {3584 * M, 3 * G, 2560 * M, 2 * G, 1792 * M,
-                                   1536 * M, G, 512 * M, 256 * M};
+    // The first hint leaves the process's own heap room to grow below it.
+    const std::uint64_t sizes[] = {1792 * M, 1536 * M, G, 512 * M, 256 * M};
     const std::uint64_t hints[] = {0x10000000, 0x20000000, 0x01000000, 0x40000000};
     const int prot = PROT_READ | PROT_WRITE;
     const int flags = MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE;
     for (std::uint64_t size : sizes) {
       for (std::uint64_t hint : hints) {
-        if (hint + size > k4G) continue;
+        if (hint + size > kLimit) continue;
         void* p = mmap(reinterpret_cast<void*>(hint), size, prot, flags | MAP_FIXED_NOREPLACE, -1, 0);
         if (p == MAP_FAILED) continue;
         auto a = reinterpret_cast<std::uint64_t>(p);
-        if (a + size <= k4G) return adopt(a, size);
+        if (a + size <= kLimit) return adopt(a, size);
         munmap(p, size);  // an old kernel took the hint as a suggestion only
       }
     }

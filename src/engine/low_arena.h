@@ -3,8 +3,9 @@
 //
 // The byte code carries addresses in 32-bit words: a program takes the address
 // of a variable, an array element, a record or a memory stream and hands it to
-// native code or reads memory through it. On a 64-bit host such storage must
-// therefore lie below 4 GiB. The arena reserves one large range of address
+// native code or reads memory through it, and keeps it in signed 32-bit
+// variables. On a 64-bit host such storage therefore lies below 2 GiB, as in
+// a 32-bit process. The arena reserves one large range of address
 // space there at first use (pages are committed only when touched) and serves
 // every allocation of program-addressable storage from it: the numeric stores,
 // the array stores, the text of strings, record data and memory streams.
@@ -40,7 +41,7 @@ void* reallocate(void* p, std::size_t old_bytes, std::size_t new_bytes);
 
 // True when [address, address + length) lies inside the reserved range.
 bool contains(std::uint64_t address, std::uint64_t length) noexcept;
-// True when the reserved range lies below 4 GiB (false only on hosts where no
+// True when the reserved range lies below 2 GiB (false only on hosts where no
 // low range could be reserved; addresses then do not fit 32 bits).
 bool is_low() noexcept;
 // Bytes currently handed out (for tests and statistics).

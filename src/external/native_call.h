@@ -6,7 +6,7 @@
 // two 4-byte stack slots. On a 64-bit host every integer argument goes in a
 // full machine word instead, sign- or zero-extended as its type says, so that
 // a function that takes a pointer receives the address the program computed
-// (program-visible storage lies below 4 GiB); texts are passed as pointers to
+// (program-visible storage lies below 2 GiB); texts are passed as pointers to
 // zero-terminated copies, singles and doubles as floating-point arguments.
 
 #include <cstdint>
