@@ -25,13 +25,13 @@ void StringList::refuse_when_sorted(const char* what) const {
   if (sorted_) throw_error(std::string("Cannot ") + what + " in a sorted string list: it keeps its items in order");
 }
 
-const std::string& StringList::at(std::int64_t i) const {
+const Str& StringList::at(std::int64_t i) const {
   if (i < 0 || i >= count()) index_error(i);
   return items_[static_cast<std::size_t>(i)];
 }
 
 namespace {
-bool collated_less(const std::string& a, std::string_view b) { return compare_collated(a, b) < 0; }
+bool collated_less(const Str& a, std::string_view b) { return compare_collated(a, b) < 0; }
 }  // namespace
 
 std::int64_t StringList::add(std::string_view text) {
@@ -46,19 +46,19 @@ std::int64_t StringList::add(std::string_view text) {
       throw_error("The sorted string list already holds \"" + std::string(text) + "\" and accepts no duplicates");
   }
   // An accepted duplicate goes before the items equal to it.
-  return items_.insert(first, std::string(text)) - items_.begin();
+  return items_.insert(first, Str(text)) - items_.begin();
 }
 
 void StringList::insert(std::int64_t i, std::string_view text) {
   refuse_when_sorted("insert at a position");
   if (i < 0 || i > count()) index_error(i);
-  items_.insert(items_.begin() + i, std::string(text));
+  items_.insert(items_.begin() + i, Str(text));
 }
 
 void StringList::put(std::int64_t i, std::string_view text) {
   refuse_when_sorted("replace an item");
   if (i < 0 || i >= count()) index_error(i);
-  items_[static_cast<std::size_t>(i)] = std::string(text);
+  items_[static_cast<std::size_t>(i)].assign(text.data(), text.size());
 }
 
 void StringList::remove(std::int64_t i) {
@@ -94,7 +94,7 @@ std::int64_t StringList::index_of(std::string_view text) const {
 
 void StringList::sort() {
   std::stable_sort(items_.begin(), items_.end(),
-                   [](const std::string& a, const std::string& b) { return compare_collated(a, b) < 0; });
+                   [](const Str& a, const Str& b) { return compare_collated(a, b) < 0; });
 }
 
 void StringList::set_sorted(bool on) {
@@ -102,9 +102,9 @@ void StringList::set_sorted(bool on) {
   sorted_ = on;
 }
 
-std::string StringList::text() const {
-  std::string r;
-  for (const std::string& s : items_) {
+Str StringList::text() const {
+  Str r;
+  for (const Str& s : items_) {
     r += s;
     r += "\r\n";
   }
@@ -146,11 +146,11 @@ std::int64_t StringList::split(std::string_view text, std::string_view delimiter
   return added;
 }
 
-std::string StringList::join(std::int64_t from, std::int64_t to, std::string_view separator) const {
+Str StringList::join(std::int64_t from, std::int64_t to, std::string_view separator) const {
   if (items_.empty()) return {};
   to = std::min(to, count() - 1);
   if (from > to) return at(to);
-  std::string r = at(from);
+  Str r = at(from);
   for (std::int64_t i = from + 1; i <= to; ++i) {
     r += separator;
     r += at(i);
@@ -278,7 +278,7 @@ void set_save_stream(Interp& ip, std::int64_t index) {
   ObjectArg arg = read_object_reference(ip);
   ip.cs.u8();
   Stream& s = stream_at(ip, arg.type, arg.index);
-  std::string text = list_at(ip, index).text();
+  const Str text = list_at(ip, index).text();
   s.write(text.data(), static_cast<std::int64_t>(text.size()));
 }
 void set_append_list(Interp& ip, std::int64_t index) {
@@ -287,9 +287,9 @@ void set_append_list(Interp& ip, std::int64_t index) {
   ip.cs.u8();
   auto* other = dynamic_cast<StringList*>(resolve_object(ip, arg));
   if (!other) throw_error("Cannot append the items of " + describe_instance(arg.type, arg.index) + ": it is not a string list");
-  std::vector<std::string> items = other->items();  // the list may append to itself
+  const StrList items = other->items();  // the list may append to itself
   StringList& l = list_at(ip, index);
-  for (const std::string& s : items) l.add(s);
+  for (const Str& s : items) l.add(s);
 }
 void set_split(Interp& ip, std::int64_t index) {
   Str text = eval_string(ip);

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/text.h"
 #include "objects/object_model.h"
 
 namespace basrt {
@@ -23,9 +24,9 @@ class StringList : public ObjectBase {
   enum Duplicates : int { kIgnore = 0, kAccept = 1, kError = 2 };
 
   std::int64_t count() const { return static_cast<std::int64_t>(items_.size()); }
-  const std::vector<std::string>& items() const { return items_; }
+  const StrList& items() const { return items_; }
   // Item i; a run-time error outside the list.
-  const std::string& at(std::int64_t i) const;
+  const Str& at(std::int64_t i) const;
 
   // Adds a text: at the end, or in a sorted list at its place (before the
   // texts that compare equal to it, when duplicates are accepted). Answers
@@ -52,7 +53,7 @@ class StringList : public ObjectBase {
   void set_duplicates(int d) { duplicates_ = d; }
 
   // Every item followed by CR LF.
-  std::string text() const;
+  Str text() const;
   // Replaces the items by the lines of a text: lines end at CR LF, LF or CR;
   // a last line without an end is kept when it is not empty.
   void set_text(std::string_view text);
@@ -65,13 +66,15 @@ class StringList : public ObjectBase {
   std::int64_t split(std::string_view text, std::string_view delimiter);
   // Items `from` to `to` (lowered to the last item) separated by `separator`;
   // item `to` alone when from > to; empty for an empty list.
-  std::string join(std::int64_t from, std::int64_t to, std::string_view separator) const;
+  Str join(std::int64_t from, std::int64_t to, std::string_view separator) const;
 
  private:
   [[noreturn]] void index_error(std::int64_t i) const;
   void refuse_when_sorted(const char* what) const;
 
-  std::vector<std::string> items_;
+  // The items live in the program's own memory, which is bounded: a list
+  // that outgrows it fails with the run-time error for memory exhaustion.
+  StrList items_;
   bool sorted_ = false;
   int duplicates_ = kIgnore;
 };

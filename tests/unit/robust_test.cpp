@@ -127,10 +127,18 @@ TEST(Robust, StorageBeyondTheArenaLimitIsOutOfMemory) {
     explicit Limit(std::size_t bytes) { low_arena::set_limit(bytes); }
     ~Limit() { low_arena::set_limit(0); }
   } limit(low_arena::bytes_in_use() + (std::size_t{16} << 20));
-  auto image = test::assemble("DECLARE 0 1 0 0 ASSIGN 0 0 Spaces #67108864 END END");
-  auto r = test::run_untrusted(image.data(), image.size(), 100);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.message, "Out of memory");
+  const char* const programs[] = {
+      "DECLARE 0 1 0 0 ASSIGN 0 0 Spaces #67108864 END END",
+      // A string list that appends itself to itself, over and over.
+      "DECLARE 0 1 74 0 OBJSET 74 0 4 1 \"one item of the list\" END END "
+      "again: OBJSET 74 0 16 0 74 8 0 0 JUMP @again",
+  };
+  for (const char* program : programs) {
+    auto image = test::assemble(program);
+    auto r = test::run_untrusted(image.data(), image.size(), 1000);
+    EXPECT_EQ(r.status, 1) << program;
+    EXPECT_EQ(r.message, "Out of memory") << program;
+  }
 }
 
 // Arrays whose elements the engine keeps outside the arena (variants,
