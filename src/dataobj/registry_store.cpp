@@ -3,8 +3,8 @@
 // Tables: `keys` (id, parent, name, fold) holds every key; the seven root
 // keys are rows 1 to 7 without a parent. Key ids are never given out twice
 // (AUTOINCREMENT): a registry object keeps the id of its open key, and once
-// that key is deleted the id must not come to name a key created later. `vals` (id, key, name, fold, type,
-// data) holds the values. `fold` is the name in lower case: names are unique
+// that key is deleted the id must not come to name a key created later.
+// `vals` (id, key, name, fold, type, data) holds the values. `fold` is the name in lower case: names are unique
 // per parent by their folded form and sort by it. Deleting a key deletes what
 // lies below it through the foreign keys. The database runs in WAL mode with
 // a busy timeout, so readers never block and writers queue up.

@@ -19,7 +19,6 @@
 
 namespace basrt {
 
-
 Str eval_string(Interp& ip) {
   evaluate(ip);
   return std::move(ip.rstr);
@@ -333,7 +332,6 @@ bool read_simple_number(Interp& ip) {
   ip.rstr.clear();
   return true;
 }
-
 
 std::uint8_t evaluate(Interp& ip, double& num_out, Str& str_out) {
   check_stack(ip);
